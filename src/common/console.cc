@@ -1,0 +1,69 @@
+#include "common/console.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t kBufferSize = 64 * 1024;
+
+struct Console {
+  int fd = 1;
+  bool terminal = false;
+  bool broken = false;  // a write failed for good; further output is dropped
+  size_t used = 0;
+  char buffer[kBufferSize];
+};
+
+Console console;
+
+void write_all(const char* data, size_t size) {
+  while (size > 0 && !console.broken) {
+    const ssize_t n = ::write(console.fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      console.broken = true;
+      return;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+void console_open(int fd) {
+  console.fd = fd;
+  console.terminal = ::isatty(fd) == 1;
+  console.broken = false;
+  console.used = 0;
+}
+
+bool console_is_terminal() { return console.terminal; }
+
+void console_write(std::string_view text) {
+  if (console.broken) return;
+  if (text.size() > kBufferSize - console.used) {
+    console_flush();
+    if (text.size() > kBufferSize) {
+      write_all(text.data(), text.size());
+      return;
+    }
+  }
+  std::memcpy(console.buffer + console.used, text.data(), text.size());
+  console.used += text.size();
+}
+
+void console_message(std::string_view a, std::string_view b, std::string_view c) {
+  console_write(a);
+  console_write(b);
+  console_write(c);
+  if (console.terminal) console_flush();
+}
+
+void console_flush() {
+  write_all(console.buffer, console.used);
+  console.used = 0;
+}

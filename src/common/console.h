@@ -1,0 +1,23 @@
+// Standard output of the converter: every message and the progress counter.
+//
+// Redirected output is buffered and written in large chunks. On a terminal each
+// message appears at once. A standard output that can no longer be written (a
+// pipe whose reader quit) is dropped silently: the conversion goes on.
+#pragma once
+
+#include <string_view>
+
+// Starts writing to `fd` (standard output in the program, a file in tests).
+void console_open(int fd);
+
+// True when the console is a terminal.
+bool console_is_terminal();
+
+// Appends text to the console buffer.
+void console_write(std::string_view text);
+
+// Writes `a`, `b` and `c` as one message, shown at once on a terminal.
+void console_message(std::string_view a, std::string_view b = {}, std::string_view c = {});
+
+// Writes out everything buffered.
+void console_flush();

@@ -1,0 +1,21 @@
+// Settings taken from the command line and read by the conversion run.
+#pragma once
+
+#include <cstdint>
+
+// A time of day as typed on the command line: no range check, any signed value.
+struct TimeOfDay {
+  int32_t hour = 0;
+  int32_t minute = 0;
+  int32_t second = 0;
+};
+
+// Everything the command line decides about a conversion.
+struct ConversionOptions {
+  char separator = '\t';  // field separator of the delimited layout
+  bool delimited = false;  // "/e": values split at the separator instead of 10-column fields
+  bool has_start = false;  // "/i": lines before `start` (time of day) are dropped
+  TimeOfDay start;
+  bool has_finish = false;  // "/f": lines after `finish` (time of day) are dropped
+  TimeOfDay finish;
+};

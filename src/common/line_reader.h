@@ -1,0 +1,38 @@
+// Reads a text file one line at a time through one fixed-size buffer.
+//
+// The translation is the same on every platform: CR LF reads as LF, a CR not
+// followed by LF stays an ordinary character, and a 0x1A byte (Ctrl-Z) ends
+// the file. Lines may be of any length; memory stays bounded because a line
+// longer than kMaxLineLength is handed out cut short and flagged.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+constexpr size_t kMaxLineLength = 1'048'576;
+
+struct LineReader {
+  int fd = -1;
+  std::unique_ptr<char[]> buffer;
+  size_t capacity = 0;
+  size_t begin = 0;  // first byte not yet handed out
+  size_t end = 0;    // end of the bytes read so far
+  bool at_eof = false;
+  bool read_failed = false;  // a read error ended the file early
+  bool skipping = false;     // discarding the rest of an overlong line
+};
+
+// One line, without its line end. Valid until the next call of next_line.
+struct Line {
+  char* data = nullptr;
+  size_t size = 0;
+  bool too_long = false;  // the line had more than kMaxLineLength characters; `data` holds the first ones
+};
+
+// Prepares `reader` to read from the open descriptor `fd` (not owned).
+// `read_size` is the largest single read, the buffer is that plus kMaxLineLength.
+void line_reader_init(LineReader& reader, int fd, size_t read_size = 1 << 20);
+
+// Hands out the next line. Returns false at the end of the file or after a
+// read error (then `read_failed` is set).
+bool next_line(LineReader& reader, Line& line);

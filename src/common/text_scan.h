@@ -1,0 +1,14 @@
+// Small character-level readers shared by the command line, the tag header and the data lines.
+#pragma once
+
+#include <cstdint>
+
+// The white space that number reading skips: tab, LF, VT, FF, CR and blank.
+constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a decimal integer from [p, end): leading white space, one optional
+// sign, then digits up to the first non-digit. Text that is not a number
+// reads 0; values beyond the signed 32-bit range saturate.
+int32_t read_saturated_int(const char* p, const char* end);

@@ -1,0 +1,211 @@
+#include "convert/conversion.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "common/console.h"
+#include "common/interrupt.h"
+#include "common/line_reader.h"
+#include "common/text_scan.h"
+#include "common/ticks.h"
+#include "convert/line_timestamp.h"
+#include "convert/progress_counter.h"
+#include "convert/tag_header.h"
+#include "convert/time_window.h"
+#include "convert/value_layout.h"
+#include "history/history_file.h"
+
+namespace {
+
+// Closes a descriptor when the run leaves its scope.
+struct FileCloser {
+  int fd = -1;
+  ~FileCloser() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Opens a regular file for reading; anything else (a directory, a missing or
+// unreadable file) fails.
+int open_regular_file(const std::string& path, struct stat& info) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool is_blank(const Line& line) {
+  for (size_t i = 0; i < line.size; ++i) {
+    if (!is_space(line.data[i])) return false;
+  }
+  return true;
+}
+
+// Malformed lines seen in one run, reported once at its end.
+struct MalformedLines {
+  uint64_t count = 0;
+  uint64_t first = 0;
+};
+
+void note_malformed(MalformedLines& malformed, uint64_t line_number) {
+  if (malformed.count++ == 0) malformed.first = line_number;
+}
+
+// Streams the data file into the history file, one record per accepted line.
+ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
+                               const ConversionOptions& options, const TagTable& tags,
+                               TimeZone& zone, const std::string& data_path) {
+  const bool windowed = options.has_start || options.has_finish;
+  const int count = tags.count;
+  double values[kMaxTags];
+  ProgressCounter counter;
+  progress_start(counter, console_is_terminal());
+  MalformedLines malformed;
+  uint64_t line_number = 0;
+  Line line;
+  bool interrupted = false;
+
+  while (next_line(reader, line)) {
+    ++line_number;
+    progress_next_line(counter);
+    if (g_stop_signal != 0) {
+      interrupted = true;
+      break;
+    }
+    LineTimestamp stamp;
+    size_t values_column;
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
+      if (line.too_long || !is_blank(line)) note_malformed(malformed, line_number);
+      continue;
+    }
+    const int64_t utc = local_to_utc(zone, civil_seconds(stamp));
+    if (utc < -kSecondsFrom1601To1970) {
+      note_malformed(malformed, line_number);
+      continue;
+    }
+    if (windowed && !in_time_window(stamp, options)) continue;
+
+    if (options.delimited) {
+      extract_line_values(line.data, line.size, values_column, count, options.separator, values);
+    } else {
+      extract_fixed_values(line.data, line.size, values_column, count, values);
+    }
+    const Ticks ticks = static_cast<Ticks>(utc + kSecondsFrom1601To1970) * kTicksPerSecond +
+                        static_cast<Ticks>(stamp.millisecond) * kTicksPerMillisecond;
+    append_record(writer, ticks, values, count);
+    if (writer.failed) break;
+  }
+  progress_finish(counter);
+
+  if (malformed.count > 0) {
+    console_message("\n    Skipped malformed lines: ", std::to_string(malformed.count),
+                    " (first at line " + std::to_string(malformed.first) + ")\n");
+  }
+  bool ok = close_history(writer);
+  if (reader.read_failed) {
+    console_message("\n    Could not read file: ", data_path, "\n");
+    ok = false;
+  }
+  if (interrupted) {
+    console_message("\n    Conversion interrupted: ", writer.path, "\n");
+    return ConversionResult::kInterrupted;
+  }
+  return ok ? ConversionResult::kOk : ConversionResult::kFailed;
+}
+
+}  // namespace
+
+bool companion_paths(const std::string& data_path, CompanionPaths& paths) {
+  const size_t slash = data_path.find_last_of('/');
+  const size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = data_path.find_last_of('.');
+  if (dot == std::string::npos || dot < name_start) return false;
+  const std::string stem = data_path.substr(0, dot);
+  paths.history = stem + ".HST";
+  paths.header = stem + ".HDR";
+  return true;
+}
+
+ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
+                              TagTable& tags, TimeZone& zone) {
+  CompanionPaths paths;
+  if (!companion_paths(data_path, paths)) {
+    console_message("\n  Invalid Filename: ", data_path, "\n");
+    return ConversionResult::kFailed;
+  }
+  console_message("\n* Creating file ", paths.history, "\n");
+
+  const std::string_view extension =
+      std::string_view(data_path).substr(data_path.find_last_of('.') + 1);
+  if (equals_ignoring_case(extension, "HST")) {
+    console_message("    Data file and history file are the same: ", data_path, "\n");
+    return ConversionResult::kFailed;
+  }
+
+  struct stat header_info;
+  FileCloser header_file{open_regular_file(paths.header, header_info)};
+  if (header_file.fd < 0) {
+    console_message("    Could not open file: ", paths.header, "\n");
+    return ConversionResult::kFailed;
+  }
+  LineReader header_reader;
+  line_reader_init(header_reader, header_file.fd, 64 * 1024);
+  const TagHeaderStatus header_status = read_tag_header(header_reader, tags);
+  header_reader = LineReader{};
+  switch (header_status) {
+    case TagHeaderStatus::kOk:
+      break;
+    case TagHeaderStatus::kInvalidCount:
+      console_message("    Invalid tag count in file: ", paths.header, "\n");
+      return ConversionResult::kFailed;
+    case TagHeaderStatus::kNameTooLong:
+      console_message("    Tag name too long in file: ", paths.header, "\n");
+      return ConversionResult::kFailed;
+    case TagHeaderStatus::kTagListTooLong:
+      console_message("    Tag list too long in file: ", paths.header, "\n");
+      return ConversionResult::kFailed;
+  }
+
+  struct stat data_info;
+  FileCloser data_file{open_regular_file(data_path, data_info)};
+  if (data_file.fd < 0) {
+    console_message("    Could not open file: ", data_path, "\n");
+    return ConversionResult::kFailed;
+  }
+  // A data file reached through another name of the history file would be
+  // emptied by creating the history file.
+  struct stat history_info;
+  if (::stat(paths.history.c_str(), &history_info) == 0 &&
+      history_info.st_dev == data_info.st_dev && history_info.st_ino == data_info.st_ino) {
+    console_message("    Data file and history file are the same: ", data_path, "\n");
+    return ConversionResult::kFailed;
+  }
+  if (g_stop_signal != 0) {
+    console_message("\n    Conversion interrupted: ", paths.history, "\n");
+    return ConversionResult::kInterrupted;
+  }
+
+  HistoryWriter writer;
+  if (!create_history_file(paths.history, tags, writer)) return ConversionResult::kFailed;
+  for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
+
+  LineReader reader;
+  line_reader_init(reader, data_file.fd);
+  return convert_lines(reader, writer, options, tags, zone, data_path);
+}

@@ -1,0 +1,101 @@
+#include "convert/line_timestamp.h"
+
+#include "common/text_scan.h"
+#include "common/ticks.h"
+
+namespace {
+
+constexpr size_t kTimeColumn = 11;
+constexpr size_t kFractionColumn = 19;
+
+struct Cursor {
+  const char* line;
+  size_t size;
+  size_t pos;
+};
+
+// One number field: white space, then at most `width` characters of sign and digits.
+bool read_field(Cursor& c, int width, int& value) {
+  while (c.pos < c.size && is_space(c.line[c.pos])) ++c.pos;
+  bool negative = false;
+  int used = 0;
+  if (c.pos < c.size && (c.line[c.pos] == '+' || c.line[c.pos] == '-')) {
+    negative = c.line[c.pos++] == '-';
+    ++used;
+  }
+  int digits = 0;
+  value = 0;
+  for (; used < width && c.pos < c.size && is_digit(c.line[c.pos]); ++used, ++digits) {
+    value = value * 10 + (c.line[c.pos++] - '0');
+  }
+  if (negative) value = -value;
+  return digits > 0;
+}
+
+bool expect(Cursor& c, char literal) {
+  if (c.pos >= c.size || c.line[c.pos] != literal) return false;
+  ++c.pos;
+  return true;
+}
+
+bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int days_in_month(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
+}
+
+}  // namespace
+
+bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
+                          size_t& values_column) {
+  int day, month, year, hour, minute, second;
+  Cursor date{line, size, 0};
+  if (!read_field(date, 2, day) || !expect(date, '/') || !read_field(date, 2, month) ||
+      !expect(date, '/') || !read_field(date, 4, year)) {
+    return false;
+  }
+  if (size <= kTimeColumn) return false;
+  Cursor time{line, size, kTimeColumn};
+  if (!read_field(time, 2, hour) || !expect(time, ':') || !read_field(time, 2, minute) ||
+      !expect(time, ':') || !read_field(time, 2, second)) {
+    return false;
+  }
+
+  int millisecond = 0;
+  values_column = kValuesColumn;
+  if (size > kFractionColumn && line[kFractionColumn] == '.') {
+    // The fraction must follow the seconds directly; its first three digits
+    // are the milliseconds, the values start past the separator after it.
+    if (time.pos != kFractionColumn) return false;
+    size_t pos = kFractionColumn + 1;
+    const size_t first_digit = pos;
+    int scale = 100;
+    for (; pos < size && is_digit(line[pos]); ++pos) {
+      millisecond += (line[pos] - '0') * scale;
+      scale /= 10;
+    }
+    if (pos == first_digit) return false;
+    values_column = pos + 1;
+  }
+
+  if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1 ||
+      day > days_in_month(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+      second < 0 || second > 59) {
+    return false;
+  }
+  stamp.year = static_cast<uint16_t>(year);
+  stamp.month = static_cast<uint16_t>(month);
+  stamp.day_of_week = 0;
+  stamp.day = static_cast<uint16_t>(day);
+  stamp.hour = static_cast<uint16_t>(hour);
+  stamp.minute = static_cast<uint16_t>(minute);
+  stamp.second = static_cast<uint16_t>(second);
+  stamp.millisecond = static_cast<uint16_t>(millisecond);
+  return true;
+}
+
+int64_t civil_seconds(const LineTimestamp& stamp) {
+  return days_from_civil(stamp.year, stamp.month, stamp.day) * 86400 + stamp.hour * 3600 +
+         stamp.minute * 60 + stamp.second;
+}

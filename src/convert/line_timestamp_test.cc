@@ -1,0 +1,100 @@
+#include "convert/line_timestamp.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Parsed {
+  bool ok;
+  int year, month, day, hour, minute, second, millisecond;
+  size_t values_column;
+};
+
+Parsed parse(const std::string& line) {
+  LineTimestamp stamp;
+  size_t column = 0;
+  const bool ok = parse_line_timestamp(line.data(), line.size(), stamp, column);
+  return {ok,          stamp.year,   stamp.month,       stamp.day, stamp.hour,
+          stamp.minute, stamp.second, stamp.millisecond, column};
+}
+
+TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
+  const struct {
+    std::string line;
+    Parsed expected;
+  } cases[] = {
+      {"05/03/2015 10:20:30\t      1.25", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
+      {"05/03/2015 10:20:30", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
+      {"31/12/9999 23:59:59 x", {true, 9999, 12, 31, 23, 59, 59, 0, 20}},
+      {"05/03/2015 10:20:30.123\t1", {true, 2015, 3, 5, 10, 20, 30, 123, 24}},
+      {"05/03/2015 10:20:30.5;1;2", {true, 2015, 3, 5, 10, 20, 30, 500, 22}},
+      {"05/03/2015 10:20:30.05", {true, 2015, 3, 5, 10, 20, 30, 50, 23}},
+      {"05/03/2015 10:20:30.500", {true, 2015, 3, 5, 10, 20, 30, 500, 24}},
+      {"05/03/2015 10:20:30.123456 7", {true, 2015, 3, 5, 10, 20, 30, 123, 27}},
+      {" 5/ 3/2015  0: 0: 0", {true, 2015, 3, 5, 0, 0, 0, 0, 20}},
+      {"+5/03/2015 10:20:30", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
+      {"29/02/2016 00:00:00", {true, 2016, 2, 29, 0, 0, 0, 0, 20}},
+      {"29/02/2000 00:00:00", {true, 2000, 2, 29, 0, 0, 0, 0, 20}},
+      {"01/01/1601 00:00:00", {true, 1601, 1, 1, 0, 0, 0, 0, 20}},
+      // The year field is four characters wide: the fifth digit goes to the time's column.
+      {"31/12/30827 23:59:59", {true, 3082, 12, 31, 23, 59, 59, 0, 20}},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = parse(c.line);
+    EXPECT_TRUE(p.ok) << c.line;
+    EXPECT_EQ(p.year, c.expected.year) << c.line;
+    EXPECT_EQ(p.month, c.expected.month) << c.line;
+    EXPECT_EQ(p.day, c.expected.day) << c.line;
+    EXPECT_EQ(p.hour, c.expected.hour) << c.line;
+    EXPECT_EQ(p.minute, c.expected.minute) << c.line;
+    EXPECT_EQ(p.second, c.expected.second) << c.line;
+    EXPECT_EQ(p.millisecond, c.expected.millisecond) << c.line;
+    EXPECT_EQ(p.values_column, c.expected.values_column) << c.line;
+  }
+}
+
+TEST(ParseLineTimestampTest, RejectsMalformedLines) {
+  const std::string cases[] = {
+      "",
+      "05/03/2015",
+      "05/03/2015 ",
+      "05/03/2015 10:20",
+      "05-03-2015 10:20:30",
+      "05/03/15 10:20:30",  // the time is read at column 11 whatever the date took
+      "aa/03/2015 10:20:30",
+      "05/03/2015 10:20:xx",
+      "05/03/2015 10:20:30.",      // a fraction needs a digit
+      "05/03/2015 10:20:30.x 1",   //
+      "05/03/2015 1:2:3   .5 1",   // the time must end where the fraction starts
+      "00/03/2015 10:20:30",
+      "32/01/2015 10:20:30",
+      "29/02/2015 10:20:30",
+      "29/02/1900 10:20:30",
+      "31/04/2015 10:20:30",
+      "05/00/2015 10:20:30",
+      "05/13/2015 10:20:30",
+      "05/03/1600 10:20:30",
+      "05/03/2015 24:00:00",
+      "05/03/2015 10:60:00",
+      "05/03/2015 10:20:60",
+      "-5/03/2015 10:20:30",
+      "05/03/2015 -1:20:30",
+      std::string("05/03/2015 10:20:\0" "30", 19),
+  };
+  for (const auto& line : cases) EXPECT_FALSE(parse(line).ok) << line;
+}
+
+TEST(CivilSecondsTest, CountsFromTheUnixEpoch) {
+  LineTimestamp stamp;
+  size_t column;
+  const std::string line = "05/03/2015 10:20:30";
+  ASSERT_TRUE(parse_line_timestamp(line.data(), line.size(), stamp, column));
+  EXPECT_EQ(civil_seconds(stamp), 1425550830);
+  const std::string early = "01/01/1601 00:00:00";
+  ASSERT_TRUE(parse_line_timestamp(early.data(), early.size(), stamp, column));
+  EXPECT_EQ(civil_seconds(stamp), -11644473600);
+}
+
+}  // namespace

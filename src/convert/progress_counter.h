@@ -1,0 +1,25 @@
+// The line counter shown while a file converts: "\r   Line = N   " per line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct ProgressCounter {
+  // "\r   Line = " + digits + "   ", kept up to date in place.
+  char text[48];
+  size_t length = 0;
+  bool terminal = false;     // show a live value instead of every piece
+  uint32_t unchecked = 0;    // lines since the clock was last read
+  int64_t shown_at_ns = 0;   // when a value was last shown on the terminal
+  bool shown_current = false;
+};
+
+// Starts at line 0. On a terminal only the latest value is shown, at most
+// every 50 ms; otherwise every piece is written.
+void progress_start(ProgressCounter& counter, bool terminal);
+
+// Counts one more line and writes (or, on a terminal, may show) its piece.
+void progress_next_line(ProgressCounter& counter);
+
+// On a terminal, shows the final value if it is not on screen yet.
+void progress_finish(ProgressCounter& counter);

@@ -1,0 +1,11 @@
+// The time-of-day window of options /i and /f.
+#pragma once
+
+#include "common/conversion_options.h"
+#include "convert/line_timestamp.h"
+
+// True when the line's time of day (hour, minute, second as written; date and
+// milliseconds ignored) is not before the start bound and not after the
+// finish bound, each where set. Both bounds are inclusive; the window never
+// wraps past midnight.
+bool in_time_window(const LineTimestamp& stamp, const ConversionOptions& options);

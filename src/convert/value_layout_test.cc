@@ -1,0 +1,100 @@
+#include "convert/value_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kStamp[] = "05/03/2015 10:20:30";
+
+std::vector<double> fixed(const std::string& line, int count, size_t start = 20) {
+  std::vector<double> values(count, -99.0);
+  extract_fixed_values(line.data(), line.size(), start, count, values.data());
+  return values;
+}
+
+std::vector<double> delimited(const std::string& line, int count, char separator,
+                              size_t start = 20) {
+  std::vector<double> values(count, -99.0);
+  extract_line_values(line.data(), line.size(), start, count, separator, values.data());
+  return values;
+}
+
+TEST(FixedValuesTest, ReadsTenColumnFields) {
+  const std::string s = kStamp;
+  const struct {
+    std::string line;
+    int count;
+    std::vector<double> expected;
+  } cases[] = {
+      {s + "\t      1.25\t      -3.5", 2, {1.25, -3.5}},
+      {s + "\t" + std::string(10, ' ') + "\t      1.25", 2, {1.25, 1.25}},  // blanks take the next
+      {s + "\t123456789.01234", 2, {123456789.01234, 1234.0}},             // wide values run on
+      {s + "\t      1.25", 3, {1.25, 0.0, 0.0}},  // positions beyond the end
+      {s, 2, {0.0, 0.0}},
+      {s + "\t     12,50\t         7", 2, {12.0, 7.0}},
+      {s + "\t       abc\t       1d2", 2, {0.0, 100.0}},
+      {s + "\t1.0", 0, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fixed(c.line, c.count), c.expected) << c.line;
+}
+
+TEST(FixedValuesTest, StartsBehindAFraction) {
+  const std::string line = std::string(kStamp) + ".123\t      1.25\t      -3.5";
+  EXPECT_EQ(fixed(line, 2, 24), (std::vector<double>{1.25, -3.5}));
+}
+
+TEST(DelimitedValuesTest, SplitsAtTheSeparator) {
+  const std::string s = std::string(kStamp) + ";";
+  const struct {
+    std::string line;
+    int count;
+    char separator;
+    std::vector<double> expected;
+  } cases[] = {
+      {s + "1.5;22.75;333.125", 3, ';', {1.5, 22.75, 333.125}},
+      {s + "1.5;22.75", 3, ';', {1.5, 22.75, 22.75}},  // the last field repeats
+      {s + "1.5", 3, ';', {1.5, 1.5, 1.5}},
+      {s + "1.5;;7", 2, ';', {1.5, 0.0}},  // empty field, extra field ignored
+      {s + "1;2;", 4, ';', {1.0, 2.0, 0.0, 0.0}},  // separator right before the end
+      {s + "123456789.01234;2", 2, ';', {123456789.01234, 2.0}},
+      {s + "1.5;22.75", 0, ';', {}},
+      {std::string(kStamp) + " 1  2 3", 4, ' ', {1.0, 0.0, 2.0, 3.0}},  // blank separator
+      {std::string(kStamp) + ",1,2", 2, ',', {1.0, 2.0}},
+      {std::string(kStamp) + "\t   1.5\t  \t7", 3, '\t', {1.5, 0.0, 7.0}},  // blank field is 0
+      {std::string(kStamp), 2, ';', {0.0, 0.0}},                // ends before the values
+      {"05/03/2015 10:20", 2, ';', {0.0, 0.0}},                 // ends before column 20
+      {s + "1e2;-2,5;3", 3, ';', {100.0, -2.0, 3.0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(delimited(c.line, c.count, c.separator), c.expected) << c.line;
+  }
+}
+
+TEST(DelimitedValuesTest, FieldsEndAtTheirSeparator) {
+  // Without the field bound, "1" would read on into "e5" after a separator that is 'x'.
+  const std::string line = std::string(kStamp) + ";1xe5";
+  EXPECT_EQ(delimited(line, 2, 'x'), (std::vector<double>{1.0, 0.0}));
+}
+
+TEST(DelimitedValuesTest, StartsBehindAFraction) {
+  EXPECT_EQ(delimited("05/03/2015 10:20:30.5;1;2", 2, ';', 22), (std::vector<double>{1.0, 2.0}));
+  EXPECT_EQ(delimited("05/03/2015 10:20:30.123;3;4", 2, ';', 24),
+            (std::vector<double>{3.0, 4.0}));
+}
+
+TEST(DelimitedValuesTest, ReadsTheLongestLines) {
+  std::string line = kStamp;
+  std::vector<double> expected;
+  for (int k = 0; k < 250; ++k) {
+    std::string value = std::to_string(k) + ".";
+    value.resize(25, '0');
+    line += '\t' + value;
+    expected.push_back(k);
+  }
+  EXPECT_EQ(delimited(line, 250, '\t'), expected);
+}
+
+}  // namespace

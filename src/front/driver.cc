@@ -1,0 +1,95 @@
+#include "front/driver.h"
+
+#include <glob.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include "common/console.h"
+#include "common/interrupt.h"
+#include "convert/conversion.h"
+#include "front/command_line.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 255;
+
+bool has_history_extension(std::string_view path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string_view::npos || name.size() - dot != 4) return false;
+  std::string upper(name.substr(dot + 1));
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return upper == "HDR" || upper == "HST";
+}
+
+}  // namespace
+
+std::vector<std::string> find_data_files(const std::string& argument) {
+  struct stat info;
+  if (::stat(argument.c_str(), &info) == 0) return {argument};
+  if (argument.find_first_of("*?") == std::string::npos) return {};
+
+  std::vector<std::string> found;
+  glob_t matches = {};
+  if (::glob(argument.c_str(), 0, nullptr, &matches) == 0) {
+    for (size_t i = 0; i < matches.gl_pathc; ++i) {
+      const char* path = matches.gl_pathv[i];
+      if (::stat(path, &info) == 0 && S_ISREG(info.st_mode) && !has_history_extension(path)) {
+        found.emplace_back(path);
+      }
+    }
+  }
+  ::globfree(&matches);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+int run_converter(int argc, char** argv) {
+  console_open(1);
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc > 1 && first == "--version") {
+    console_message("tagpress " TAGPRESS_VERSION "\n");
+    console_flush();
+    return kExitOk;
+  }
+  ConversionOptions options;
+  options.delimited = options.has_start = options.has_finish = false;
+  print_banner();
+  if (argc > 1 && (first == "--help" || first == "-h")) {
+    print_usage();
+    console_flush();
+    return kExitOk;
+  }
+  if (argc < 2 || !parse_options(std::vector<std::string>(argv + 2, argv + argc), options)) {
+    print_usage();
+    console_flush();
+    return kExitUsage;
+  }
+
+  install_stop_handlers();
+  int status = kExitOk;
+  const std::vector<std::string> files = find_data_files(first);
+  if (files.empty()) {
+    console_message("Cannot found file ", first, " !");
+    status = kExitFailure;
+  }
+  TimeZone zone = load_system_time_zone();
+  auto tags = std::make_unique<TagTable>();
+  for (const std::string& file : files) {
+    const ConversionResult result = convert_file(file, options, *tags, zone);
+    if (result == ConversionResult::kInterrupted) {
+      console_flush();
+      return 128 + g_stop_signal;
+    }
+    if (result == ConversionResult::kFailed) status = kExitFailure;
+  }
+  console_message("\n\n");
+  console_flush();
+  return status;
+}

@@ -1,0 +1,3 @@
+#include "front/driver.h"
+
+int main(int argc, char** argv) { return run_converter(argc, argv); }

@@ -1,0 +1,85 @@
+// The history file: its layout, and the writer that creates it and appends records.
+//
+// Layout (all numbers little-endian):
+//   0  int16  format code, always 3
+//   2  int16  header length, 70 + L (offset of the first record)
+//   4  int16  record length, 8 + 8 * N
+//   6  uint16 tag list length L
+//   8  60 zero bytes
+//  68  int16  tag count N
+//  70  L bytes: for each tag its name, then TAB SPACE TAB
+// then one record per sample: uint64 ticks (100 ns since 1601-01-01 UTC),
+// then N binary64 values in tag order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/tag_table.h"
+#include "common/ticks.h"
+
+constexpr uint16_t kHistoryFormatCode = 3;
+constexpr size_t kHistoryFixedHeaderSize = 70;
+constexpr size_t kMaxTagListLength = 16'383;
+constexpr char kTagNameTerminator[] = "\t \t";
+constexpr size_t kTagNameTerminatorLength = 3;
+
+// Length of the tag list text that `tags` gives.
+size_t tag_list_length(const TagTable& tags);
+
+// Record length for `tag_count` tags.
+constexpr size_t history_record_length(int tag_count) { return 8 + 8 * static_cast<size_t>(tag_count); }
+
+// Appends the complete header for `tags` (70 fixed bytes plus the tag list) to `out`.
+void encode_history_header(const TagTable& tags, std::string& out);
+
+// A history file open for writing. Records are collected in a buffer and
+// written in chunks of whole records; the file never ends in a partial record.
+struct HistoryWriter {
+  int fd = -1;
+  std::string path;
+  size_t record_length = 0;
+  uint64_t bytes_in_file = 0;  // what reached the file
+  uint64_t header_length = 0;
+  std::unique_ptr<unsigned char[]> buffer;
+  size_t capacity = 0;
+  size_t used = 0;
+  bool failed = false;  // a write failed; the message has been printed
+};
+
+// Creates `path` (truncating an existing file) and writes the header for
+// `tags`. On failure prints "Could not create file" or "Could not write file"
+// and returns false, with the file closed.
+bool create_history_file(const std::string& path, const TagTable& tags, HistoryWriter& writer);
+
+// Appends one record: `ticks`, then `count` values. The record length of the
+// writer must be 8 + 8 * count.
+inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count);
+
+// Writes out every buffered record. On a write error prints "Could not write
+// file", cuts the file back to its last whole record and returns false.
+bool flush_history(HistoryWriter& writer);
+
+// Flushes and closes the file. Returns false if anything failed.
+bool close_history(HistoryWriter& writer);
+
+// --- implementation of the inline hot path ---
+
+inline void store_le64(unsigned char* out, uint64_t v) {
+  for (int i = 0; i < 8; ++i) out[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count) {
+  if (writer.capacity - writer.used < writer.record_length) flush_history(writer);
+  unsigned char* out = writer.buffer.get() + writer.used;
+  store_le64(out, ticks);
+  for (int k = 0; k < count; ++k) {
+    uint64_t bits;
+    static_assert(sizeof(bits) == sizeof(double));
+    __builtin_memcpy(&bits, &values[k], 8);
+    store_le64(out + 8 + 8 * k, bits);
+  }
+  writer.used += writer.record_length;
+}

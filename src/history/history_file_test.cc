@@ -1,0 +1,117 @@
+#include "history/history_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/console.h"
+
+namespace {
+
+std::unique_ptr<TagTable> make_tags(const std::vector<std::string>& names) {
+  auto tags = std::make_unique<TagTable>();
+  tags->count = static_cast<int16_t>(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::memcpy(tags->names[i], names[i].data(), names[i].size());
+    tags->name_length[i] = static_cast<uint8_t>(names[i].size());
+  }
+  return tags;
+}
+
+std::string hex(const std::string& bytes) {
+  std::string out;
+  char cell[4];
+  for (unsigned char b : bytes) {
+    std::snprintf(cell, sizeof cell, "%02X ", b);
+    out += cell;
+  }
+  if (!out.empty()) out.pop_back();
+  return out;
+}
+
+TEST(EncodeHistoryHeaderTest, LaysOutTheFixedPartAndTagList) {
+  const std::string zeros60 = hex(std::string(60, '\0'));
+  const struct {
+    std::vector<std::string> names;
+    std::string expected;
+  } cases[] = {
+      {{}, "03 00 46 00 08 00 00 00 " + zeros60 + " 00 00"},
+      {{"A", "B"}, "03 00 4E 00 18 00 08 00 " + zeros60 + " 02 00 41 09 20 09 42 09 20 09"},
+      {{""}, "03 00 49 00 10 00 03 00 " + zeros60 + " 01 00 09 20 09"},
+  };
+  for (const auto& c : cases) {
+    std::string header;
+    encode_history_header(*make_tags(c.names), header);
+    EXPECT_EQ(hex(header), c.expected);
+  }
+}
+
+TEST(EncodeHistoryHeaderTest, HoldsTheLargestTable) {
+  std::vector<std::string> names(250, std::string(62, 'x'));
+  std::string header;
+  encode_history_header(*make_tags(names), header);
+  ASSERT_EQ(header.size(), 70u + 250 * 65);
+  const auto u16 = [&](size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(header[at]) |
+                                 static_cast<unsigned char>(header[at + 1]) << 8);
+  };
+  EXPECT_EQ(u16(2), 70u + 250 * 65);
+  EXPECT_EQ(u16(4), 2008u);
+  EXPECT_EQ(u16(6), 250u * 65);
+  EXPECT_EQ(u16(68), 250u);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
+  char dir[] = "/tmp/history_test_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/x.HST";
+  std::ofstream(path) << std::string(5000, 'o');  // an older file is replaced, never appended to
+  auto tags = make_tags({"A", "B"});
+  HistoryWriter writer;
+  ASSERT_TRUE(create_history_file(path, *tags, writer));
+  const double values[] = {1.25, -3.5};
+  for (int i = 0; i < 100000; ++i) append_record(writer, 0x01D0572E018EEB00, values, 2);
+  ASSERT_TRUE(close_history(writer));
+  const std::string bytes = read_file(path);
+  ASSERT_EQ(bytes.size(), 78u + 100000 * 24);
+  EXPECT_EQ(hex(bytes.substr(78, 24)),
+            "00 EB 8E 01 2E 57 D0 01 00 00 00 00 00 00 F4 3F 00 00 00 00 00 00 0C C0");
+  EXPECT_EQ(bytes.substr(78, 24), bytes.substr(bytes.size() - 24));
+  std::remove(path.c_str());
+  rmdir(dir);
+}
+
+TEST(HistoryWriterTest, ReportsAFullDisk) {
+  FILE* out = std::tmpfile();
+  console_open(fileno(out));
+  auto tags = make_tags({"A"});
+  HistoryWriter writer;
+  bool ok = create_history_file("/dev/full", *tags, writer);
+  if (ok) {
+    const double value = 1.0;
+    append_record(writer, 1, &value, 1);
+    ok = close_history(writer);
+  }
+  console_flush();
+  console_open(1);
+  EXPECT_FALSE(ok);
+  std::string printed(256, '\0');
+  std::rewind(out);
+  printed.resize(std::fread(printed.data(), 1, printed.size(), out));
+  std::fclose(out);
+  EXPECT_EQ(printed, "\n    Could not write file: /dev/full\n");
+}
+
+}  // namespace
