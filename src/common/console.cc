@@ -41,7 +41,9 @@ void console_open(int fd) {
   console.used = 0;
 }
 
-bool console_is_terminal() { return console.terminal; }
+bool console_is_terminal() {
+  return console.terminal;
+}
 
 void console_write(std::string_view text) {
   if (console.broken) return;

@@ -12,7 +12,7 @@ struct TimeOfDay {
 
 // Everything the command line decides about a conversion.
 struct ConversionOptions {
-  char separator = '\t';  // field separator of the delimited layout
+  char separator = '\t';   // field separator of the delimited layout
   bool delimited = false;  // "/e": values split at the separator instead of 10-column fields
   bool has_start = false;  // "/i": lines before `start` (time of day) are dropped
   TimeOfDay start;

@@ -26,7 +26,8 @@ struct LineReader {
 struct Line {
   char* data = nullptr;
   size_t size = 0;
-  bool too_long = false;  // the line had more than kMaxLineLength characters; `data` holds the first ones
+  bool too_long =
+      false;  // the line had more than kMaxLineLength characters; `data` holds the first ones
 };
 
 // Prepares `reader` to read from the open descriptor `fd` (not owned).

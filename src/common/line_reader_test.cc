@@ -24,7 +24,8 @@ std::vector<ReadLine> read_all(const std::string& content, size_t read_size) {
   line_reader_init(reader, fileno(file), read_size);
   std::vector<ReadLine> lines;
   Line line;
-  while (next_line(reader, line)) lines.push_back({std::string(line.data, line.size), line.too_long});
+  while (next_line(reader, line))
+    lines.push_back({std::string(line.data, line.size), line.too_long});
   std::fclose(file);
   return lines;
 }
@@ -42,8 +43,12 @@ TEST(LineReaderTest, TranslatesLineEnds) {
       {"a\rb\n", {{"a\rb", false}}},  // a lone CR is an ordinary character
       {"a\r", {{"a\r", false}}},
       {"a\r\r\n", {{"a\r", false}}},
-      {"a\nb\x1A" "c\nd\n", {{"a", false}, {"b", false}}},  // Ctrl-Z ends the file
-      {"\x1A" "a\n", {}},
+      {"a\nb\x1A"
+       "c\nd\n",
+       {{"a", false}, {"b", false}}},  // Ctrl-Z ends the file
+      {"\x1A"
+       "a\n",
+       {}},
       {std::string("a\0b\n", 4), {{std::string("a\0b", 3), false}}},
   };
   for (const auto& c : cases) {
@@ -58,9 +63,8 @@ TEST(LineReaderTest, CutsOverlongLinesAndGoesOn) {
   const std::string overlong(kMaxLineLength + 1, 'y');
   const std::string huge(3 * kMaxLineLength + 5, 'z');
   for (size_t read_size : {size_t{65536}, size_t{1} << 20}) {
-    const auto lines =
-        read_all("a\n" + longest + "\r\n" + overlong + "\n" + huge + "\r\nb\n" + overlong,
-                 read_size);
+    const auto lines = read_all(
+        "a\n" + longest + "\r\n" + overlong + "\n" + huge + "\r\nb\n" + overlong, read_size);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], (ReadLine{"a", false}));
     EXPECT_EQ(lines[1], (ReadLine{longest, false}));

@@ -4,9 +4,13 @@
 #include <cstdint>
 
 // The white space that number reading skips: tab, LF, VT, FF, CR and blank.
-constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_digit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // Reads a decimal integer from [p, end): leading white space, one optional
 // sign, then digits up to the first non-digit. Text that is not a number

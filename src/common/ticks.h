@@ -38,11 +38,15 @@ constexpr CivilTime civil_from_seconds(int64_t seconds) {
   const int64_t day_of_era = days - era * 146097;
   const int64_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t mp = (5 * day_of_year + 2) / 153;
   const int day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
   const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return CivilTime{year_of_era + era * 400 + (month <= 2), month, day,
-                   static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+  return CivilTime{year_of_era + era * 400 + (month <= 2),
+                   month,
+                   day,
+                   static_cast<int>(rest / 3600),
+                   static_cast<int>(rest / 60 % 60),
                    static_cast<int>(rest % 60)};
 }

@@ -16,7 +16,7 @@ Parsed parse(const std::string& line) {
   LineTimestamp stamp;
   size_t column = 0;
   const bool ok = parse_line_timestamp(line.data(), line.size(), stamp, column);
-  return {ok,          stamp.year,   stamp.month,       stamp.day, stamp.hour,
+  return {ok,           stamp.year,   stamp.month,       stamp.day, stamp.hour,
           stamp.minute, stamp.second, stamp.millisecond, column};
 }
 
@@ -65,9 +65,9 @@ TEST(ParseLineTimestampTest, RejectsMalformedLines) {
       "05/03/15 10:20:30",  // the time is read at column 11 whatever the date took
       "aa/03/2015 10:20:30",
       "05/03/2015 10:20:xx",
-      "05/03/2015 10:20:30.",      // a fraction needs a digit
-      "05/03/2015 10:20:30.x 1",   //
-      "05/03/2015 1:2:3   .5 1",   // the time must end where the fraction starts
+      "05/03/2015 10:20:30.",     // a fraction needs a digit
+      "05/03/2015 10:20:30.x 1",  //
+      "05/03/2015 1:2:3   .5 1",  // the time must end where the fraction starts
       "00/03/2015 10:20:30",
       "32/01/2015 10:20:30",
       "29/02/2015 10:20:30",
@@ -81,7 +81,9 @@ TEST(ParseLineTimestampTest, RejectsMalformedLines) {
       "05/03/2015 10:20:60",
       "-5/03/2015 10:20:30",
       "05/03/2015 -1:20:30",
-      std::string("05/03/2015 10:20:\0" "30", 19),
+      std::string("05/03/2015 10:20:\0"
+                  "30",
+                  19),
   };
   for (const auto& line : cases) EXPECT_FALSE(parse(line).ok) << line;
 }

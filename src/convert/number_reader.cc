@@ -1,7 +1,9 @@
 #include "convert/number_reader.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "common/text_scan.h"
@@ -48,72 +50,123 @@ double read_slowly(bool negative, const char* mantissa, const char* mantissa_end
   return std::strtod(out, nullptr);
 }
 
+// Up to 8 bytes from p, zero-filled past `end` (zero ends every number).
+inline uint64_t load8(const char* p, const char* end) {
+  uint64_t x = 0;
+  const ptrdiff_t available = end - p;
+  if (available >= 8) {
+    std::memcpy(&x, p, 8);
+  } else if (available > 0) {
+    std::memcpy(&x, p, static_cast<size_t>(available));
+  }
+  return x;
+}
+
+// Number of leading bytes of `x` (in memory order) that are decimal digits.
+inline int digit_run(uint64_t x) {
+  const uint64_t high = x & 0xF0F0F0F0F0F0F0F0;
+  const uint64_t carried = (x + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0;
+  const uint64_t not_digit = (high ^ 0x3030303030303030) | (carried ^ 0x3030303030303030);
+  return not_digit == 0 ? 8 : __builtin_ctzll(not_digit) / 8;
+}
+
+// Value of the first `n` (1..7) digit bytes of `x`.
+inline uint64_t digits_value(uint64_t x, int n) {
+  uint64_t v = (x - 0x3030303030303030) << (8 * (8 - n));
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+  return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+}
+
+// The common case, without a digit loop: blanks, a sign, at most 7 digits, an
+// optional "." with at most 7 digits, and no exponent. Returns false for
+// anything else, which the general reader then takes.
+inline bool read_plain_number(const char* p, const char* end, double& value) {
+  const uint64_t blanks = load8(p, end) ^ 0x2020202020202020;
+  if (blanks == 0) return false;
+  p += __builtin_ctzll(blanks) / 8;
+  if (p >= end || is_space(*p)) return false;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+
+  const uint64_t whole = load8(p, end);
+  const int whole_digits = digit_run(whole);
+  if (whole_digits == 8) return false;
+  uint64_t mantissa = whole_digits > 0 ? digits_value(whole, whole_digits) : 0;
+  p += whole_digits;
+  int fraction_digits = 0;
+  if (p < end && *p == '.') {
+    ++p;
+    const uint64_t fraction = load8(p, end);
+    fraction_digits = digit_run(fraction);
+    if (fraction_digits == 8) return false;
+    if (fraction_digits > 0) {
+      mantissa = mantissa * static_cast<uint64_t>(kPowersOfTen[fraction_digits]) +
+                 digits_value(fraction, fraction_digits);
+    }
+    p += fraction_digits;
+  }
+  if (whole_digits + fraction_digits == 0) return false;
+  if (p < end) {
+    const char c = static_cast<char>(*p | 0x20);
+    if (c == 'e' || c == 'd') return false;
+  }
+  const double v = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
+  value = negative ? -v : v;
+  return true;
+}
+
 }  // namespace
 
 double read_number(const char* p, const char* end) {
+  double plain;
+  if (read_plain_number(p, end, plain)) return plain;
+
   while (p < end && is_space(*p)) ++p;
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
 
+  // Collect the digits into one integer; more than 19 of them may overflow it,
+  // and then only the slow path's result is used.
   const char* const mantissa = p;
-  uint64_t digits = 0;   // the first significant digits
-  int kept = 0;          // how many significant digits `digits` holds
-  int64_t scale = 0;     // power of ten to apply to `digits`
-  bool inexact = false;  // a non-zero digit did not fit into `digits`
-  bool any_digit = false;
-  for (; p < end && is_digit(*p); ++p) {
-    any_digit = true;
-    const int d = *p - '0';
-    if (kept < kMaxMantissaDigits) {
-      if (digits != 0 || d != 0) {
-        digits = digits * 10 + static_cast<uint64_t>(d);
-        ++kept;
-      }
-    } else {
-      ++scale;
-      inexact |= d != 0;
-    }
+  uint64_t digits = 0;
+  const char* q = p;
+  for (; q < end && is_digit(*q); ++q) digits = digits * 10 + static_cast<uint64_t>(*q - '0');
+  int64_t count = q - p;
+  int64_t fraction_digits = 0;
+  if (q < end && *q == '.') {
+    const char* const fraction = ++q;
+    for (; q < end && is_digit(*q); ++q) digits = digits * 10 + static_cast<uint64_t>(*q - '0');
+    fraction_digits = q - fraction;
+    count += fraction_digits;
   }
-  if (p < end && *p == '.') {
-    for (++p; p < end && is_digit(*p); ++p) {
-      any_digit = true;
-      const int d = *p - '0';
-      if (kept < kMaxMantissaDigits) {
-        if (digits != 0 || d != 0) {
-          digits = digits * 10 + static_cast<uint64_t>(d);
-          ++kept;
-        }
-        --scale;
-      } else {
-        inexact |= d != 0;
-      }
-    }
-  }
-  if (!any_digit) return 0.0;
-  const char* const mantissa_end = p;
+  if (count == 0) return 0.0;
+  const char* const mantissa_end = q;
 
   int64_t exponent = 0;
-  if (p < end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) {
-    const char* q = p + 1;
+  if (q < end && (*q == 'e' || *q == 'E' || *q == 'd' || *q == 'D')) {
+    const char* e = q + 1;
     bool exponent_negative = false;
-    if (q < end && (*q == '+' || *q == '-')) exponent_negative = *q++ == '-';
-    if (q < end && is_digit(*q)) {
-      for (; q < end && is_digit(*q); ++q) {
-        exponent = exponent * 10 + (*q - '0');
+    if (e < end && (*e == '+' || *e == '-')) exponent_negative = *e++ == '-';
+    if (e < end && is_digit(*e)) {
+      for (; e < end && is_digit(*e); ++e) {
+        exponent = exponent * 10 + (*e - '0');
         if (exponent > kExponentClamp) exponent = kExponentClamp;
       }
       if (exponent_negative) exponent = -exponent;
     }
   }
 
-  if (digits == 0 && !inexact) return negative ? -0.0 : 0.0;
-  const int64_t power = scale + exponent;
-  if (!inexact && digits <= kExactMantissaLimit && power >= -22 && power <= 22) {
-    // Both operands are exact binary64 values, so one rounding gives the
-    // correctly rounded result.
-    const double m = static_cast<double>(digits);
-    const double v = power < 0 ? m / kPowersOfTen[-power] : m * kPowersOfTen[power];
-    return negative ? -v : v;
+  if (count <= kMaxMantissaDigits) {
+    if (digits == 0) return negative ? -0.0 : 0.0;
+    const int64_t power = exponent - fraction_digits;
+    if (digits <= kExactMantissaLimit && power >= -22 && power <= 22) {
+      // Both operands are exact binary64 values, so one rounding gives the
+      // correctly rounded result.
+      const double m = static_cast<double>(digits);
+      const double v = power < 0 ? m / kPowersOfTen[-power] : m * kPowersOfTen[power];
+      return negative ? -v : v;
+    }
   }
   return read_slowly(negative, mantissa, mantissa_end, exponent);
 }

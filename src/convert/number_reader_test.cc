@@ -11,7 +11,9 @@
 
 namespace {
 
-double read(const std::string& text) { return read_number(text.data(), text.data() + text.size()); }
+double read(const std::string& text) {
+  return read_number(text.data(), text.data() + text.size());
+}
 
 TEST(ReadNumberTest, FollowsTheValueGrammar) {
   const double inf = std::numeric_limits<double>::infinity();
@@ -51,7 +53,10 @@ TEST(ReadNumberTest, FollowsTheValueGrammar) {
       {"0.000000000000000000000000000001", 1e-30},
       {"1e00000000000000000000000000002", 100.0},
       {"1.000000000000000000000000000000000000001", 1.0},
-      {std::string("12\0" "34", 5), 12.0},
+      {std::string("12\0"
+                   "34",
+                   5),
+       12.0},
   };
   for (const auto& c : cases) EXPECT_EQ(read(c.text), c.expected) << c.text;
 }

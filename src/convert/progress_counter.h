@@ -8,9 +8,9 @@ struct ProgressCounter {
   // "\r   Line = " + digits + "   ", kept up to date in place.
   char text[48];
   size_t length = 0;
-  bool terminal = false;     // show a live value instead of every piece
-  uint32_t unchecked = 0;    // lines since the clock was last read
-  int64_t shown_at_ns = 0;   // when a value was last shown on the terminal
+  bool terminal = false;    // show a live value instead of every piece
+  uint32_t unchecked = 0;   // lines since the clock was last read
+  int64_t shown_at_ns = 0;  // when a value was last shown on the terminal
   bool shown_current = false;
 };
 

@@ -6,9 +6,9 @@
 
 enum class TagHeaderStatus {
   kOk,
-  kInvalidCount,     // the count is below 0 or above 250
-  kNameTooLong,      // a name has more than 254 characters
-  kTagListTooLong,   // the names and their separators exceed the history file's tag list
+  kInvalidCount,    // the count is below 0 or above 250
+  kNameTooLong,     // a name has more than 254 characters
+  kTagListTooLong,  // the names and their separators exceed the history file's tag list
 };
 
 // Fills `tags` from the header text. The first line is the count, read as a

@@ -48,7 +48,9 @@ TEST(ReadTagHeaderTest, ReadsCountAndNames) {
       {"1\n" + name254 + " comment\n", {name254}},
       {"1\nT1 " + std::string(20000, 'c') + "\n", {"T1"}},
       {"x\nT1\n", {}},
-      {"1\n\x1A" "T1\n", {""}},
+      {"1\n\x1A"
+       "T1\n",
+       {""}},
   };
   for (const auto& c : cases) {
     const Result r = read_header(c.content);

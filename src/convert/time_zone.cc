@@ -22,7 +22,9 @@ int64_t saturating_add(int64_t a, int64_t b) {
   return sum;
 }
 
-int64_t floor_div(int64_t a, int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
+int64_t floor_div(int64_t a, int64_t b) {
+  return a / b - (a % b < 0 ? 1 : 0);
+}
 
 bool is_leap_year(int64_t year) {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -40,8 +42,7 @@ int64_t days_from_civil(int64_t year, int month, int day) {
   const int64_t era = floor_div(year, 400);
   const int64_t year_of_era = year - era * 400;
   const int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const int64_t day_of_era =
-      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
   return era * 146097 + day_of_era - 719468;
 }
 
@@ -52,7 +53,8 @@ int64_t year_from_days(int64_t days) {
   const int64_t day_of_era = days - era * 146097;
   const int64_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t month_index = (5 * day_of_year + 2) / 153;  // 0 = March.
   return year_of_era + era * 400 + (month_index >= 10 ? 1 : 0);
 }
@@ -98,8 +100,7 @@ bool in_daylight_time(int64_t t, int64_t start, int64_t end) {
 // lasts all year ("J365/25") or spills over into a neighbouring year keep a well-defined
 // offset. Five years are enough for any instant of the middle year to have changes on both
 // sides even when rule times push a change a week away.
-int rule_changes(const TimeZoneRule& rule, int64_t year, RuleChange* changes,
-                 int64_t* range_end) {
+int rule_changes(const TimeZoneRule& rule, int64_t year, RuleChange* changes, int64_t* range_end) {
   int n = 0;
   for (int64_t y = year - kRuleYearsAround; y <= year + kRuleYearsAround; ++y) {
     const int64_t year_begin = days_from_civil(y, 1, 1) * kSecondsPerDay - rule.std_offset;
@@ -160,8 +161,9 @@ TimeZoneSegment rule_segment_local(const TimeZoneRule& rule, int64_t t) {
 
 // Looks `t` up in a table of change points (UTC transitions or local switches) that share the
 // zone's offsets; `limit` ends the table's last segment.
-TimeZoneSegment table_segment(const std::vector<int64_t>& points, const std::vector<int32_t>& offsets,
-                              int32_t initial_offset, int64_t limit, int64_t t) {
+TimeZoneSegment table_segment(const std::vector<int64_t>& points,
+                              const std::vector<int32_t>& offsets, int32_t initial_offset,
+                              int64_t limit, int64_t t) {
   const auto it = std::upper_bound(points.begin(), points.end(), t);
   const size_t next = static_cast<size_t>(it - points.begin());
   const int64_t end = next < points.size() ? points[next] : limit;
@@ -178,8 +180,12 @@ struct Cursor {
   char peek() const { return p == end ? '\0' : *p; }
 };
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool is_alpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // Zone abbreviation: three or more letters, or "<...>" holding three or more of [A-Za-z0-9+-].
 bool parse_name(Cursor& c) {
@@ -434,7 +440,8 @@ bool parse_tzif(const unsigned char* data, size_t size, TimeZone* zone) {
   if (r.left < 2 || r.p[0] != '\n') return false;
   const void* newline = std::memchr(r.p + 1, '\n', r.left - 1);
   if (newline == nullptr) return false;
-  const size_t footer_size = static_cast<size_t>(static_cast<const unsigned char*>(newline) - r.p) - 1;
+  const size_t footer_size =
+      static_cast<size_t>(static_cast<const unsigned char*>(newline) - r.p) - 1;
   const std::string footer(reinterpret_cast<const char*>(r.p + 1), footer_size);
   // An unreadable rule is ignored rather than rejecting the file: the last type then stays.
   if (footer.empty() || !parse_posix_tz(footer, &zone->rule)) return true;
@@ -477,7 +484,9 @@ int32_t local_offset_lookup(TimeZone& zone, int64_t local_seconds) {
   return segment.offset;
 }
 
-TimeZone utc_time_zone() { return TimeZone{}; }
+TimeZone utc_time_zone() {
+  return TimeZone{};
+}
 
 TimeZone load_time_zone(const char* tz_value) {
   TimeZone zone;
@@ -502,4 +511,6 @@ TimeZone load_time_zone(const char* tz_value) {
   return zone;
 }
 
-TimeZone load_system_time_zone() { return load_time_zone(std::getenv("TZ")); }
+TimeZone load_system_time_zone() {
+  return load_time_zone(std::getenv("TZ"));
+}

@@ -75,8 +75,8 @@ TimeZone load_system_time_zone();
 // parsed as a POSIX TZ string. Anything that cannot be loaded yields UTC.
 TimeZone load_time_zone(const char* tz_value);
 
-// Parses TZif data (versions 1 to 4) held in memory into *zone. Returns false, leaving *zone
-// unspecified, when the data is truncated or malformed; never reads outside [data, data + size).
+// Parses TZif data (versions 1 to 4) held in memory into *zone. Returns false, with *zone left
+// partly filled, when the data is truncated or malformed; never reads outside [data, data + size).
 bool parse_tzif(const unsigned char* data, size_t size, TimeZone* zone);
 
 // Parses a whole POSIX TZ string ("EST5EDT", "<+0330>-3:30", "CET-1CEST,M3.5.0,M10.5.0/3",

@@ -31,7 +31,7 @@ TEST(FixedValuesTest, ReadsTenColumnFields) {
   } cases[] = {
       {s + "\t      1.25\t      -3.5", 2, {1.25, -3.5}},
       {s + "\t" + std::string(10, ' ') + "\t      1.25", 2, {1.25, 1.25}},  // blanks take the next
-      {s + "\t123456789.01234", 2, {123456789.01234, 1234.0}},             // wide values run on
+      {s + "\t123456789.01234", 2, {123456789.01234, 1234.0}},              // wide values run on
       {s + "\t      1.25", 3, {1.25, 0.0, 0.0}},  // positions beyond the end
       {s, 2, {0.0, 0.0}},
       {s + "\t     12,50\t         7", 2, {12.0, 7.0}},
@@ -57,15 +57,15 @@ TEST(DelimitedValuesTest, SplitsAtTheSeparator) {
       {s + "1.5;22.75;333.125", 3, ';', {1.5, 22.75, 333.125}},
       {s + "1.5;22.75", 3, ';', {1.5, 22.75, 22.75}},  // the last field repeats
       {s + "1.5", 3, ';', {1.5, 1.5, 1.5}},
-      {s + "1.5;;7", 2, ';', {1.5, 0.0}},  // empty field, extra field ignored
+      {s + "1.5;;7", 2, ';', {1.5, 0.0}},          // empty field, extra field ignored
       {s + "1;2;", 4, ';', {1.0, 2.0, 0.0, 0.0}},  // separator right before the end
       {s + "123456789.01234;2", 2, ';', {123456789.01234, 2.0}},
       {s + "1.5;22.75", 0, ';', {}},
       {std::string(kStamp) + " 1  2 3", 4, ' ', {1.0, 0.0, 2.0, 3.0}},  // blank separator
       {std::string(kStamp) + ",1,2", 2, ',', {1.0, 2.0}},
       {std::string(kStamp) + "\t   1.5\t  \t7", 3, '\t', {1.5, 0.0, 7.0}},  // blank field is 0
-      {std::string(kStamp), 2, ';', {0.0, 0.0}},                // ends before the values
-      {"05/03/2015 10:20", 2, ';', {0.0, 0.0}},                 // ends before column 20
+      {std::string(kStamp), 2, ';', {0.0, 0.0}},  // ends before the values
+      {"05/03/2015 10:20", 2, ';', {0.0, 0.0}},   // ends before column 20
       {s + "1e2;-2,5;3", 3, ';', {100.0, -2.0, 3.0}},
   };
   for (const auto& c : cases) {
@@ -81,8 +81,7 @@ TEST(DelimitedValuesTest, FieldsEndAtTheirSeparator) {
 
 TEST(DelimitedValuesTest, StartsBehindAFraction) {
   EXPECT_EQ(delimited("05/03/2015 10:20:30.5;1;2", 2, ';', 22), (std::vector<double>{1.0, 2.0}));
-  EXPECT_EQ(delimited("05/03/2015 10:20:30.123;3;4", 2, ';', 24),
-            (std::vector<double>{3.0, 4.0}));
+  EXPECT_EQ(delimited("05/03/2015 10:20:30.123;3;4", 2, ';', 24), (std::vector<double>{3.0, 4.0}));
 }
 
 TEST(DelimitedValuesTest, ReadsTheLongestLines) {

@@ -74,8 +74,7 @@ void print_usage() {
       "\n\tUsage:\ttagpress <filename> [<separator>] [/e] [/i:HH:MM:SS] [/f:HH:MM:SS]\n");
   console_message("\t\t<filename> = ASCII file with history data, e.g. 02950201.txt\n");
   console_message("\t\t[<separator>] = Data separator character, defautt: \\t <TAB>\n");
-  console_message(
-      "\t\t[/e] = Extended functionality. Data value with more than 10 characteres\n");
+  console_message("\t\t[/e] = Extended functionality. Data value with more than 10 characteres\n");
   console_message(
       "\t\t[/i:HH:MM:SS] = Start time of data value. HH - hour, MM - minute, SS-Second\n");
   console_message(

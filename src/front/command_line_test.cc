@@ -45,7 +45,8 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
       {{"/i:1:1:1", "/i:2:2:2"}, {true, '\t', false, true, {2, 2, 2}, false, zero}},
       {{";", "/e", "/i:1:2:3", "/f:4:5:6"}, {true, ';', true, true, {1, 2, 3}, true, {4, 5, 6}}},
       // Invalid arguments; everything is still examined.
-      {{";", "/e", "/i:1:2:3", "/f:4:5:6", "/e"}, {false, ';', true, true, {1, 2, 3}, true, {4, 5, 6}}},
+      {{";", "/e", "/i:1:2:3", "/f:4:5:6", "/e"},
+       {false, ';', true, true, {1, 2, 3}, true, {4, 5, 6}}},
       {{"/x", ";"}, {false, ';', false, false, zero, false, zero}},
       {{"/"}, {false, '\t', false, false, zero, false, zero}},
       {{""}, {false, '\t', false, false, zero, false, zero}},

@@ -1,3 +1,5 @@
 #include "front/driver.h"
 
-int main(int argc, char** argv) { return run_converter(argc, argv); }
+int main(int argc, char** argv) {
+  return run_converter(argc, argv);
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,9 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBanner =
-    "\nASCII File to History File Converter\ntagpress " TAGPRESS_VERSION
-    " - converts measurement logs into history files\n";
+const std::string kBanner = "\nASCII File to History File Converter\ntagpress " TAGPRESS_VERSION
+                            " - converts measurement logs into history files\n";
 const std::string kUsage =
     "\n\tUsage:\ttagpress <filename> [<separator>] [/e] [/i:HH:MM:SS] [/f:HH:MM:SS]\n"
     "\t\t<filename> = ASCII file with history data, e.g. 02950201.txt\n"
@@ -70,9 +70,8 @@ uint64_t ticks(int year, int month, int day, int hour, int minute, int second, i
   const int64_t yoe = year - era * 400;
   const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-  return static_cast<uint64_t>((days * 86400 + hour * 3600 + minute * 60 + second + 11644473600) *
-                                   10000000 +
-                               ms * 10000);
+  return static_cast<uint64_t>(
+      (days * 86400 + hour * 3600 + minute * 60 + second + 11644473600) * 10000000 + ms * 10000);
 }
 
 class TagpressTest : public ::testing::Test {
@@ -102,7 +101,7 @@ class TagpressTest : public ::testing::Test {
     int status = 0;
     waitpid(pid, &status, 0);
     RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status),
-               read_file(out_path)};
+                     read_file(out_path)};
     fs::remove(out_path);
     return result;
   }
@@ -133,8 +132,7 @@ TEST_F(TagpressTest, WritesTheReferenceFileByteForByte) {
   write_file(dir_ / "ab.txt", "05/03/2015 10:20:30.000\t      1.25\t      -3.5\n");
   EXPECT_EQ(run({"ab.txt"}).status, 0);
   std::string expected = std::string("\x03\x00\x4E\x00\x18\x00\x08\x00", 8) +
-                         std::string(60, '\0') + std::string("\x02\x00", 2) +
-                         "A\t \tB\t \t" +
+                         std::string(60, '\0') + std::string("\x02\x00", 2) + "A\t \tB\t \t" +
                          std::string("\x00\xEB\x8E\x01\x2E\x57\xD0\x01", 8) +
                          std::string("\x00\x00\x00\x00\x00\x00\xF4\x3F", 8) +
                          std::string("\x00\x00\x00\x00\x00\x00\x0C\xC0", 8);
@@ -199,15 +197,18 @@ TEST_F(TagpressTest, ReportsEveryFailureAndKeepsOldHistoryFiles) {
   } cases[] = {
       {"plain", "\n  Invalid Filename: plain\n"},
       {"dir.old/data", "\n  Invalid Filename: dir.old/data\n"},
-      {"old.HST", "\n* Creating file old.HST\n    Data file and history file are the same: old.HST\n"},
-      {"old.hSt", "\n* Creating file old.HST\n    Data file and history file are the same: old.hSt\n"},
+      {"old.HST",
+       "\n* Creating file old.HST\n    Data file and history file are the same: old.HST\n"},
+      {"old.hSt",
+       "\n* Creating file old.HST\n    Data file and history file are the same: old.hSt\n"},
       {"folder.txt", "\n* Creating file folder.HST\n    Could not open file: folder.txt\n"},
       {"count.txt", "\n* Creating file count.HST\n    Invalid tag count in file: count.HDR\n"},
       {"name.txt", "\n* Creating file name.HST\n    Tag name too long in file: name.HDR\n"},
       {"list.txt", "\n* Creating file list.HST\n    Tag list too long in file: list.HDR\n"},
       {"nohdr.txt", "\n* Creating file nohdr.HST\n    Could not open file: nohdr.HDR\n"},
       {"hdrdir.txt", "\n* Creating file hdrdir.HST\n    Could not open file: hdrdir.HDR\n"},
-      {"unread.txt", root ? "" : "\n* Creating file unread.HST\n    Could not open file: unread.txt\n"},
+      {"unread.txt",
+       root ? "" : "\n* Creating file unread.HST\n    Could not open file: unread.txt\n"},
   };
   for (const auto& c : cases) {
     if (c.message.empty()) continue;
@@ -231,8 +232,9 @@ TEST_F(TagpressTest, RefusesADataFileThatIsTheHistoryFile) {
   fs::create_symlink("log.HST", dir_ / "log.txt");
   const RunResult r = run({"log.txt"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + "\n* Creating file log.HST\n"
-                             "    Data file and history file are the same: log.txt\n\n\n");
+  EXPECT_EQ(r.out, kBanner +
+                       "\n* Creating file log.HST\n"
+                       "    Data file and history file are the same: log.txt\n\n\n");
   EXPECT_EQ(read_file(dir_ / "log.HST"), "05/03/2015 10:20:30\n");
 }
 
@@ -281,6 +283,232 @@ TEST_F(TagpressTest, ConvertsWithTheOffsetOfTheLinesOwnDate) {
   EXPECT_EQ(u64(hst, 86), ticks(2015, 3, 29, 1, 30, 0));
   EXPECT_EQ(u64(hst, 94), ticks(2015, 10, 25, 0, 30, 0));
   EXPECT_EQ(u64(hst, 102), ticks(1870, 7, 1, 11, 6, 32));
+}
+
+}  // namespace
+
+namespace {
+
+// Seconds of the day of each record's UTC time, in file order.
+std::vector<int> record_times(const std::string& hst, size_t header, size_t record) {
+  std::vector<int> out;
+  for (size_t at = header; at + record <= hst.size(); at += record) {
+    out.push_back(static_cast<int>(u64(hst, at) / 10000000 % 86400));
+  }
+  return out;
+}
+
+TEST_F(TagpressTest, KeepsTheTimeOfDayWindowOnEveryDay) {
+  write_file(dir_ / "w.HDR", "0\n");
+  write_file(dir_ / "w.txt",
+             "05/03/2015 07:59:59\n"
+             "05/03/2015 08:00:00.999\n"
+             "05/03/2015 12:00:00\n"
+             "05/03/2015 17:30:00.500\n"
+             "05/03/2015 17:30:01\n"
+             "06/03/2015 07:00:00\n"
+             "31/02/2015 07:00:00\n"  // malformed, outside the window: still reported
+             "31/02/2015 09:00:00\n"
+             "06/03/2015 09:00:00\n");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<int> seconds;
+  } cases[] = {
+      {{"w.txt"}, {28799, 28800, 43200, 63000, 63001, 25200, 32400}},
+      {{"w.txt", "/i:08:00:00", "/f:17:30:00"}, {28800, 43200, 63000, 32400}},
+      {{"w.txt", "/I18:00:00"}, {28800, 43200, 63000, 63001, 32400}},
+      {{"w.txt", "/f:-1:0:0"}, {}},
+      {{"w.txt", "/i:-1:0:0"}, {28799, 28800, 43200, 63000, 63001, 25200, 32400}},
+      {{"w.txt", "/i:25:00:00"}, {}},
+      {{"w.txt", "/i:22:00:00", "/f:06:00:00"}, {}},
+      {{"w.txt", "/i:12::00:00", "/f:a:b:c"}, {}},
+      {{"w.txt", "/i:12:0:0:9", "/f:99999999999:0:0"}, {43200, 63000, 63001}},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = run(c.args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(counter(9) + "\n    Skipped malformed lines: 2 (first at line 7)\n"),
+              std::string::npos)
+        << c.args.back();
+    EXPECT_EQ(record_times(read_file(dir_ / "w.HST"), 70, 8), c.seconds) << c.args.back();
+  }
+}
+
+TEST_F(TagpressTest, SplitsDelimitedValuesAtTheSeparator) {
+  write_file(dir_ / "d.HDR", "3\nA\nB\nC\n");
+  const struct {
+    std::string separator;
+    std::string line;
+    std::vector<double> values;
+  } cases[] = {
+      {";", "05/03/2015 10:20:30;1.5;22.75;333.125", {1.5, 22.75, 333.125}},
+      {",", "05/03/2015 10:20:30.5,1,2", {1, 2, 2}},
+      {" ", "05/03/2015 10:20:30.123 3  4", {3, 0, 4}},
+      {"", "05/03/2015 10:20:30\t123456789.01234\t\t-7", {123456789.01234, 0, -7}},
+      {";", "05/03/2015 10:20:30;1;", {1, 0, 0}},
+      {";", "05/03/2015 10:20:30", {0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    write_file(dir_ / "d.txt", c.line + "\n");
+    std::vector<std::string> args{"d.txt", "/e"};
+    if (!c.separator.empty()) args.push_back(c.separator);
+    ASSERT_EQ(run(args).status, 0) << c.line;
+    const std::string hst = read_file(dir_ / "d.HST");
+    const size_t header = 70 + 3 * 4;
+    ASSERT_EQ(hst.size(), header + 32) << c.line;
+    std::vector<double> values;
+    for (int k = 0; k < 3; ++k) values.push_back(f64(hst, header + 8 + 8 * k));
+    EXPECT_EQ(values, c.values) << c.line;
+  }
+}
+
+TEST_F(TagpressTest, ConvertsEveryFileAPatternMatches) {
+  for (const char* name : {"b.txt", "a.txt", "c.dat"}) {
+    write_file(dir_ / name, "05/03/2015 10:20:30\n");
+  }
+  for (const char* name : {"a.HDR", "b.HDR", "c.HDR"}) write_file(dir_ / name, "0\n");
+  write_file(dir_ / "old.HST", "");
+  write_file(dir_ / "x.hdr", "");
+  fs::create_directories(dir_ / "sub.txt");
+  const RunResult r = run({"*.*"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kBanner + "\n* Creating file a.HST\n" + counter(1) +
+                       "\n* Creating file b.HST\n" + counter(1) + "\n* Creating file c.HST\n" +
+                       counter(1) + "\n\n");
+  const RunResult one = run({"?.txt"});
+  EXPECT_NE(one.out.find("a.HST"), std::string::npos);
+  EXPECT_EQ(one.out.find("c.HST"), std::string::npos);
+}
+
+TEST_F(TagpressTest, ReportsAFullDisk) {
+  write_file(dir_ / "full.HDR", "1\nT\n");
+  std::string lines;
+  for (int i = 0; i < 100000; ++i) lines += "05/03/2015 10:20:30\t      1.25\n";
+  write_file(dir_ / "full.txt", lines);
+  fs::create_symlink("/dev/full", dir_ / "full.HST");
+  const RunResult r = run({"full.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("\n    Could not write file: full.HST\n"), std::string::npos);
+  EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A data file of `lines` one-second samples with two fixed-width values.
+std::string big_log(int lines) {
+  std::string out;
+  out.reserve(static_cast<size_t>(lines) * 42);
+  char line[64];
+  for (int i = 0; i < lines; ++i) {
+    std::snprintf(line, sizeof line, "%02d/01/2015 %02d:%02d:%02d\t%10.4f\t%10d\n", 1 + i / 86400,
+                  i / 3600 % 24, i / 60 % 60, i % 60, i * 0.5, -i);
+    out += line;
+  }
+  return out;
+}
+
+TEST_F(TagpressTest, StopSignalsLeaveWholeRecordsOnly) {
+  write_file(dir_ / "s.HDR", "2\nA\nB\n");
+  write_file(dir_ / "s.txt", big_log(400000));
+  ASSERT_EQ(run({"s.txt"}).status, 0);
+  const std::string complete = read_file(dir_ / "s.HST");
+  const size_t header = 70 + 8, record = 24;
+
+  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+  for (int i = 0; i < 12; ++i) {
+    const int signal_number = signals[i % 3];
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(120);
+      const int null_fd = open("/dev/null", O_WRONLY);
+      dup2(null_fd, 1);
+      setenv("TZ", "UTC", 1);
+      execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "s.txt", nullptr);
+      _exit(121);
+    }
+    usleep(static_cast<useconds_t>(2000 + i * 5000));
+    kill(pid, signal_number);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string partial = read_file(dir_ / "s.HST");
+    ASSERT_TRUE(WIFEXITED(status)) << i;
+    if (WEXITSTATUS(status) == 0) {
+      EXPECT_EQ(partial, complete);  // finished before the signal arrived
+      continue;
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number) << i;
+    ASSERT_GE(partial.size(), header) << i;
+    EXPECT_EQ((partial.size() - header) % record, 0u) << i;
+    EXPECT_EQ(partial, complete.substr(0, partial.size())) << i;
+  }
+}
+
+TEST_F(TagpressTest, KeepsConvertingWhenStandardOutputCloses) {
+  write_file(dir_ / "p.HDR", "2\nA\nB\n");
+  write_file(dir_ / "p.txt", big_log(200000));
+  ASSERT_EQ(run({"p.txt"}).status, 0);
+  const std::string complete = read_file(dir_ / "p.HST");
+  fs::remove(dir_ / "p.HST");
+
+  int pipe_fds[2];
+  ASSERT_EQ(pipe(pipe_fds), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir_.c_str()) != 0) _exit(120);
+    dup2(pipe_fds[1], 1);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    setenv("TZ", "UTC", 1);
+    execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "p.txt", nullptr);
+    _exit(121);
+  }
+  close(pipe_fds[1]);
+  char head[10];
+  ASSERT_EQ(read(pipe_fds[0], head, sizeof head), 10);
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(read_file(dir_ / "p.HST"), complete);
+}
+
+TEST_F(TagpressTest, ShowsALiveCounterOnATerminal) {
+  write_file(dir_ / "t.HDR", "0\n");
+  write_file(dir_ / "t.txt", big_log(300000));
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave_name = ptsname(master);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir_.c_str()) != 0) _exit(120);
+    const int slave = open(slave_name.c_str(), O_RDWR);
+    termios mode;
+    tcgetattr(slave, &mode);
+    cfmakeraw(&mode);  // no LF to CR LF translation
+    tcsetattr(slave, TCSANOW, &mode);
+    dup2(slave, 1);
+    setenv("TZ", "UTC", 1);
+    execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "t.txt", nullptr);
+    _exit(121);
+  }
+  std::string out;
+  char chunk[4096];
+  for (;;) {
+    const ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) break;  // EIO once the child has closed the terminal
+    out.append(chunk, static_cast<size_t>(n));
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(master);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(out.find("\r   Line = 300000   \n\n"), std::string::npos);
+  EXPECT_LT(out.size(), counter(300000).size() / 10);  // only some values are shown
 }
 
 }  // namespace

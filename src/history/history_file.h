@@ -30,7 +30,9 @@ constexpr size_t kTagNameTerminatorLength = 3;
 size_t tag_list_length(const TagTable& tags);
 
 // Record length for `tag_count` tags.
-constexpr size_t history_record_length(int tag_count) { return 8 + 8 * static_cast<size_t>(tag_count); }
+constexpr size_t history_record_length(int tag_count) {
+  return 8 + 8 * static_cast<size_t>(tag_count);
+}
 
 // Appends the complete header for `tags` (70 fixed bytes plus the tag list) to `out`.
 void encode_history_header(const TagTable& tags, std::string& out);
