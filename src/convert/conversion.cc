@@ -78,6 +78,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   progress_start(counter, console_is_terminal());
   MalformedLines malformed;
   uint64_t line_number = 0;
+  DayCache day_cache;
   Line line;
   bool interrupted = false;
 
@@ -94,7 +95,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       if (line.too_long || !is_blank(line)) note_malformed(malformed, line_number);
       continue;
     }
-    const int64_t utc = local_to_utc(zone, civil_seconds(stamp));
+    const int64_t utc = local_to_utc(zone, civil_seconds(stamp, day_cache));
     if (utc < -kSecondsFrom1601To1970) {
       note_malformed(malformed, line_number);
       continue;

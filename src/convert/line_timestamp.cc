@@ -47,11 +47,31 @@ int days_in_month(int year, int month) {
   return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
 }
 
-}  // namespace
+int two_digits(const char* p) {
+  return (p[0] - '0') * 10 + (p[1] - '0');
+}
 
-bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
-                          size_t& values_column) {
-  int day, month, year, hour, minute, second;
+// The usual 'DD/MM/YYYY HH:MM:SS' with every digit in place, read without the
+// field rules; any other shape goes through them.
+bool read_canonical(const char* line, size_t size, int& day, int& month, int& year, int& hour,
+                    int& minute, int& second) {
+  if (size < kFractionColumn) return false;
+  static constexpr char kShape[] = "00/00/0000 00:00:00";
+  for (size_t i = 0; i < kFractionColumn; ++i) {
+    if (kShape[i] == '0' ? !is_digit(line[i]) : line[i] != kShape[i]) return false;
+  }
+  day = two_digits(line);
+  month = two_digits(line + 3);
+  year = two_digits(line + 6) * 100 + two_digits(line + 8);
+  hour = two_digits(line + 11);
+  minute = two_digits(line + 14);
+  second = two_digits(line + 17);
+  return true;
+}
+
+// The date and time by the field rules, for lines of any other shape.
+bool read_fields(const char* line, size_t size, int& day, int& month, int& year, int& hour,
+                 int& minute, int& second, size_t& time_end) {
   Cursor date{line, size, 0};
   if (!read_field(date, 2, day) || !expect(date, '/') || !read_field(date, 2, month) ||
       !expect(date, '/') || !read_field(date, 4, year)) {
@@ -63,13 +83,27 @@ bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
       !expect(time, ':') || !read_field(time, 2, second)) {
     return false;
   }
+  time_end = time.pos;
+  return true;
+}
+
+}  // namespace
+
+bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
+                          size_t& values_column) {
+  int day, month, year, hour, minute, second;
+  size_t time_end = kFractionColumn;
+  if (!read_canonical(line, size, day, month, year, hour, minute, second) &&
+      !read_fields(line, size, day, month, year, hour, minute, second, time_end)) {
+    return false;
+  }
 
   int millisecond = 0;
   values_column = kValuesColumn;
   if (size > kFractionColumn && line[kFractionColumn] == '.') {
     // The fraction must follow the seconds directly; its first three digits
     // are the milliseconds, the values start past the separator after it.
-    if (time.pos != kFractionColumn) return false;
+    if (time_end != kFractionColumn) return false;
     size_t pos = kFractionColumn + 1;
     const size_t first_digit = pos;
     int scale = 100;

@@ -31,3 +31,18 @@ bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
 
 // Seconds since 1970-01-01 00:00 of the stamp's date and time, read as if it were UTC.
 int64_t civil_seconds(const LineTimestamp& stamp);
+
+// The day count of the last date converted: consecutive lines mostly share their date.
+struct DayCache {
+  uint16_t year = 0, month = 0, day = 0;
+  int64_t days = 0;
+};
+
+// civil_seconds, computing the day count only when the date differs from the cached one.
+inline int64_t civil_seconds(const LineTimestamp& stamp, DayCache& cache) {
+  if (stamp.day != cache.day || stamp.month != cache.month || stamp.year != cache.year) {
+    cache = DayCache{stamp.year, stamp.month, stamp.day,
+                     civil_seconds(LineTimestamp{stamp.year, stamp.month, 0, stamp.day}) / 86400};
+  }
+  return cache.days * 86400 + stamp.hour * 3600 + stamp.minute * 60 + stamp.second;
+}

@@ -51,6 +51,7 @@ std::vector<std::string> find_data_files(const std::string& argument) {
 }
 
 int run_converter(int argc, char** argv) {
+  install_stop_handlers();
   console_open(1);
   const std::string first = argc > 1 ? argv[1] : "";
   if (argc > 1 && first == "--version") {
@@ -72,7 +73,6 @@ int run_converter(int argc, char** argv) {
     return kExitUsage;
   }
 
-  install_stop_handlers();
   int status = kExitOk;
   const std::vector<std::string> files = find_data_files(first);
   if (files.empty()) {
