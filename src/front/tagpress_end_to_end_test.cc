@@ -479,6 +479,26 @@ TEST_F(TagpressTest, KeepsConvertingWhenStandardOutputCloses) {
   EXPECT_EQ(read_file(dir_ / "p.HST"), complete);
 }
 
+TEST_F(TagpressTest, ConvertsWithStandardOutputClosed) {
+  write_file(dir_ / "c.HDR", "2\nA\nB\n");
+  write_file(dir_ / "c.txt", big_log(1000));
+  ASSERT_EQ(run({"c.txt"}).status, 0);
+  const std::string complete = read_file(dir_ / "c.HST");
+  fs::remove(dir_ / "c.HST");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir_.c_str()) != 0) _exit(120);
+    close(1);
+    setenv("TZ", "UTC", 1);
+    execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "c.txt", nullptr);
+    _exit(121);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(read_file(dir_ / "c.HST"), complete);
+}
+
 TEST_F(TagpressTest, ShowsALiveCounterOnATerminal) {
   write_file(dir_ / "t.HDR", "0\n");
   write_file(dir_ / "t.txt", big_log(300000));
