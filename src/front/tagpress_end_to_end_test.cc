@@ -1,113 +1,13 @@
 // Runs the built tagpress in a temporary folder on real files and checks its
 // standard output, exit status and the history file's bytes.
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
+#include "front/end_to_end_harness.h"
 
+namespace e2e {
 namespace {
-
-namespace fs = std::filesystem;
-
-const std::string kBanner = "\nASCII File to History File Converter\ntagpress " TAGPRESS_VERSION
-                            " - converts measurement logs into history files\n";
-const std::string kUsage =
-    "\n\tUsage:\ttagpress <filename> [<separator>] [/e] [/i:HH:MM:SS] [/f:HH:MM:SS]\n"
-    "\t\t<filename> = ASCII file with history data, e.g. 02950201.txt\n"
-    "\t\t[<separator>] = Data separator character, defautt: \\t <TAB>\n"
-    "\t\t[/e] = Extended functionality. Data value with more than 10 characteres\n"
-    "\t\t[/i:HH:MM:SS] = Start time of data value. HH - hour, MM - minute, SS-Second\n"
-    "\t\t[/f:HH:MM:SS] = Finsh time of data value. HH - hour, MM - minute, SS-Second\n";
-
-struct RunResult {
-  int status;
-  std::string out;
-};
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string counter(int lines) {
-  std::string out;
-  for (int i = 1; i <= lines; ++i) out += "\r   Line = " + std::to_string(i) + "   ";
-  return out;
-}
-
-// Little-endian 64-bit number at `offset`.
-uint64_t u64(const std::string& bytes, size_t offset) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[offset + i]);
-  return v;
-}
-
-double f64(const std::string& bytes, size_t offset) {
-  const uint64_t bits = u64(bytes, offset);
-  double v;
-  std::memcpy(&v, &bits, 8);
-  return v;
-}
-
-// Ticks of a UTC date and time.
-uint64_t ticks(int year, int month, int day, int hour, int minute, int second, int ms = 0) {
-  year -= month <= 2;
-  const int64_t era = year / 400;
-  const int64_t yoe = year - era * 400;
-  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-  return static_cast<uint64_t>(
-      (days * 86400 + hour * 3600 + minute * 60 + second + 11644473600) * 10000000 + ms * 10000);
-}
-
-class TagpressTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tagpress_e2e_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Runs tagpress with `args` in the test folder under time zone `tz`.
-  RunResult run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
-    const fs::path out_path = dir_ / ".stdout";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(120);
-      const int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(fd, 1);
-      setenv("TZ", tz.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(TAGPRESS_BINARY)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(TAGPRESS_BINARY, argv.data());
-      _exit(121);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status),
-                     read_file(out_path)};
-    fs::remove(out_path);
-    return result;
-  }
-
-  fs::path dir_;
-};
 
 TEST_F(TagpressTest, ConvertsALogPieceByPiece) {
   write_file(dir_ / "log.HDR", "2\nT1 first\nT2\n");
@@ -285,10 +185,6 @@ TEST_F(TagpressTest, ConvertsWithTheOffsetOfTheLinesOwnDate) {
   EXPECT_EQ(u64(hst, 102), ticks(1870, 7, 1, 11, 6, 32));
 }
 
-}  // namespace
-
-namespace {
-
 // Seconds of the day of each record's UTC time, in file order.
 std::vector<int> record_times(const std::string& hst, size_t header, size_t record) {
   std::vector<int> out;
@@ -392,23 +288,6 @@ TEST_F(TagpressTest, ReportsAFullDisk) {
   EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
 }
 
-}  // namespace
-
-namespace {
-
-// A data file of `lines` one-second samples with two fixed-width values.
-std::string big_log(int lines) {
-  std::string out;
-  out.reserve(static_cast<size_t>(lines) * 42);
-  char line[64];
-  for (int i = 0; i < lines; ++i) {
-    std::snprintf(line, sizeof line, "%02d/01/2015 %02d:%02d:%02d\t%10.4f\t%10d\n", 1 + i / 86400,
-                  i / 3600 % 24, i / 60 % 60, i % 60, i * 0.5, -i);
-    out += line;
-  }
-  return out;
-}
-
 TEST_F(TagpressTest, StopSignalsLeaveWholeRecordsOnly) {
   write_file(dir_ / "s.HDR", "2\nA\nB\n");
   write_file(dir_ / "s.txt", big_log(400000));
@@ -419,30 +298,23 @@ TEST_F(TagpressTest, StopSignalsLeaveWholeRecordsOnly) {
   const int signals[] = {SIGTERM, SIGINT, SIGHUP};
   for (int i = 0; i < 12; ++i) {
     const int signal_number = signals[i % 3];
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(120);
-      const int null_fd = open("/dev/null", O_WRONLY);
-      dup2(null_fd, 1);
-      setenv("TZ", "UTC", 1);
-      execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "s.txt", nullptr);
-      _exit(121);
-    }
+    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
+    close(null_fd);
     usleep(static_cast<useconds_t>(2000 + i * 5000));
     kill(pid, signal_number);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = wait_for(pid);
     const std::string partial = read_file(dir_ / "s.HST");
-    if (WIFSIGNALED(status)) {
+    if (status >= 1000) {
       // Killed while starting, before its handlers were in place: nothing was touched.
       EXPECT_EQ(partial, complete);
       continue;
     }
-    if (WEXITSTATUS(status) == 0) {
+    if (status == 0) {
       EXPECT_EQ(partial, complete);  // finished before the signal arrived
       continue;
     }
-    EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number) << i;
+    EXPECT_EQ(status, 128 + signal_number) << i;
     ASSERT_GE(partial.size(), header) << i;
     EXPECT_EQ((partial.size() - header) % record, 0u) << i;
     EXPECT_EQ(partial, complete.substr(0, partial.size())) << i;
@@ -458,24 +330,13 @@ TEST_F(TagpressTest, KeepsConvertingWhenStandardOutputCloses) {
 
   int pipe_fds[2];
   ASSERT_EQ(pipe(pipe_fds), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir_.c_str()) != 0) _exit(120);
-    dup2(pipe_fds[1], 1);
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    setenv("TZ", "UTC", 1);
-    execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "p.txt", nullptr);
-    _exit(121);
-  }
+  fcntl(pipe_fds[0], F_SETFD, FD_CLOEXEC);
+  const pid_t pid = spawn(dir_, {"p.txt"}, pipe_fds[1]);
   close(pipe_fds[1]);
   char head[10];
   ASSERT_EQ(read(pipe_fds[0], head, sizeof head), 10);
   close(pipe_fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(wait_for(pid), 0);
   EXPECT_EQ(read_file(dir_ / "p.HST"), complete);
 }
 
@@ -485,17 +346,7 @@ TEST_F(TagpressTest, ConvertsWithStandardOutputClosed) {
   ASSERT_EQ(run({"c.txt"}).status, 0);
   const std::string complete = read_file(dir_ / "c.HST");
   fs::remove(dir_ / "c.HST");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir_.c_str()) != 0) _exit(120);
-    close(1);
-    setenv("TZ", "UTC", 1);
-    execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "c.txt", nullptr);
-    _exit(121);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(wait_for(spawn(dir_, {"c.txt"}, -1)), 0);
   EXPECT_EQ(read_file(dir_ / "c.HST"), complete);
 }
 
@@ -506,20 +357,14 @@ TEST_F(TagpressTest, ShowsALiveCounterOnATerminal) {
   ASSERT_GE(master, 0);
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
-  const std::string slave_name = ptsname(master);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir_.c_str()) != 0) _exit(120);
-    const int slave = open(slave_name.c_str(), O_RDWR);
-    termios mode;
-    tcgetattr(slave, &mode);
-    cfmakeraw(&mode);  // no LF to CR LF translation
-    tcsetattr(slave, TCSANOW, &mode);
-    dup2(slave, 1);
-    setenv("TZ", "UTC", 1);
-    execl(TAGPRESS_BINARY, TAGPRESS_BINARY, "t.txt", nullptr);
-    _exit(121);
-  }
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(slave, 0);
+  termios mode;
+  tcgetattr(slave, &mode);
+  cfmakeraw(&mode);  // no LF to CR LF translation
+  tcsetattr(slave, TCSANOW, &mode);
+  const pid_t pid = spawn(dir_, {"t.txt"}, slave);
+  close(slave);
   std::string out;
   char chunk[4096];
   for (;;) {
@@ -527,12 +372,11 @@ TEST_F(TagpressTest, ShowsALiveCounterOnATerminal) {
     if (n <= 0) break;  // EIO once the child has closed the terminal
     out.append(chunk, static_cast<size_t>(n));
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  EXPECT_EQ(wait_for(pid), 0);
   close(master);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_NE(out.find("\r   Line = 300000   \n\n"), std::string::npos);
   EXPECT_LT(out.size(), counter(300000).size() / 10);  // only some values are shown
 }
 
 }  // namespace
+}  // namespace e2e

@@ -1,0 +1,156 @@
+// Test support: runs the built tagpress in a temporary folder on real files.
+//
+// TAGPRESS_TEST_WRAPPER, when set, is a command (words separated by blanks,
+// say "valgrind --error-exitcode=99 -q") that every run goes through.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+inline const std::string kBanner =
+    "\nASCII File to History File Converter\ntagpress " TAGPRESS_VERSION
+    " - converts measurement logs into history files\n";
+inline const std::string kUsage =
+    "\n\tUsage:\ttagpress <filename> [<separator>] [/e] [/i:HH:MM:SS] [/f:HH:MM:SS]\n"
+    "\t\t<filename> = ASCII file with history data, e.g. 02950201.txt\n"
+    "\t\t[<separator>] = Data separator character, defautt: \\t <TAB>\n"
+    "\t\t[/e] = Extended functionality. Data value with more than 10 characteres\n"
+    "\t\t[/i:HH:MM:SS] = Start time of data value. HH - hour, MM - minute, SS-Second\n"
+    "\t\t[/f:HH:MM:SS] = Finsh time of data value. HH - hour, MM - minute, SS-Second\n";
+
+struct RunResult {
+  int status;  // exit status, or 1000 + the signal that killed the process
+  std::string out;
+};
+
+inline std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void write_file(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// The counter pieces of a redirected run over `lines` lines.
+inline std::string counter(int lines) {
+  std::string out;
+  for (int i = 1; i <= lines; ++i) out += "\r   Line = " + std::to_string(i) + "   ";
+  return out;
+}
+
+// Little-endian 64-bit number at `offset`.
+inline uint64_t u64(const std::string& bytes, size_t offset) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[offset + i]);
+  return v;
+}
+
+inline double f64(const std::string& bytes, size_t offset) {
+  const uint64_t bits = u64(bytes, offset);
+  double v;
+  std::memcpy(&v, &bits, 8);
+  return v;
+}
+
+// Ticks of a UTC date and time.
+inline uint64_t ticks(int year, int month, int day, int hour, int minute, int second, int ms = 0) {
+  year -= month <= 2;
+  const int64_t era = year / 400;
+  const int64_t yoe = year - era * 400;
+  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+  return static_cast<uint64_t>(
+      (days * 86400 + hour * 3600 + minute * 60 + second + 11644473600) * 10000000 + ms * 10000);
+}
+
+// A data file of `lines` one-second samples with two fixed-width values.
+inline std::string big_log(int lines) {
+  std::string out;
+  out.reserve(static_cast<size_t>(lines) * 42);
+  char line[64];
+  for (int i = 0; i < lines; ++i) {
+    std::snprintf(line, sizeof line, "%02d/01/2015 %02d:%02d:%02d\t%10.4f\t%10d\n", 1 + i / 86400,
+                  i / 3600 % 24, i / 60 % 60, i % 60, i * 0.5, -i);
+    out += line;
+  }
+  return out;
+}
+
+// Starts tagpress with `args` in `dir` under time zone `tz`, its standard
+// output on `out_fd` (-1: closed). Returns the child's process id.
+inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, int out_fd,
+                   const std::string& tz = "UTC") {
+  std::vector<std::string> words;
+  if (const char* wrapper = std::getenv("TAGPRESS_TEST_WRAPPER")) {
+    std::istringstream split(wrapper);
+    for (std::string word; split >> word;) words.push_back(word);
+  }
+  words.push_back(TAGPRESS_BINARY);
+  words.insert(words.end(), args.begin(), args.end());
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(120);
+    if (out_fd >= 0) {
+      dup2(out_fd, 1);
+    } else {
+      close(1);
+    }
+    setenv("TZ", tz.c_str(), 1);
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(121);
+  }
+  return pid;
+}
+
+// Waits for a spawned run; the exit status, or 1000 + the signal that killed it.
+inline int wait_for(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// A fresh temporary folder per test, removed afterwards.
+class TagpressTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tagpress_e2e_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs tagpress to its end with standard output captured.
+  RunResult run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
+    const fs::path out_path = dir_ / ".stdout";
+    const int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int status = wait_for(spawn(dir_, args, fd, tz));
+    close(fd);
+    RunResult result{status, read_file(out_path)};
+    fs::remove(out_path);
+    return result;
+  }
+
+  fs::path dir_;
+};
+
+}  // namespace e2e
