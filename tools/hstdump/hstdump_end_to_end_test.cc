@@ -1,0 +1,294 @@
+// Runs the built tagpress and hstdump in a temporary folder: history files
+// made by the converter (or by hand) must print back what they hold.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "history/history_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int status;  // exit status, or 1000 + signal number
+  std::string out;
+  std::string err;
+  long max_rss_kb = 0;
+};
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+void put64(std::string& out, uint64_t v) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>(v >> (8 * i));
+}
+
+void put_double(std::string& out, double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  put64(out, bits);
+}
+
+// A history file header for `names`, made by the converter's own encoder.
+std::string header_for(const std::vector<std::string>& names) {
+  auto tags = std::make_unique<TagTable>();
+  tags->count = static_cast<int16_t>(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::memcpy(tags->names[i], names[i].data(), names[i].size());
+    tags->name_length[i] = static_cast<uint8_t>(names[i].size());
+  }
+  std::string out;
+  encode_history_header(*tags, out);
+  return out;
+}
+
+const std::string kSummaryOf3TagsPrefix = "# format code: 3\n# tag count: 3\n# record length: 32\n";
+
+class HstdumpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/hstdump_e2e_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs `binary` with `args` in the test folder under time zone `tz`.
+  // Standard output goes to `out_path` (a file in the folder by default).
+  RunResult run(const char* binary, const std::vector<std::string>& args,
+                const std::string& tz = "UTC", const std::string& out_path = "") {
+    const fs::path out_file = out_path.empty() ? dir_ / ".stdout" : fs::path(out_path);
+    const fs::path err_file = dir_ / ".stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(120);
+      const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || err < 0) _exit(122);
+      dup2(out, 1);
+      dup2(err, 2);
+      setenv("TZ", tz.c_str(), 1);
+      std::vector<char*> argv{const_cast<char*>(binary)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(binary, argv.data());
+      _exit(121);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    wait4(pid, &status, 0, &usage);
+    RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status),
+                     out_path.empty() ? read_file(out_file) : "", read_file(err_file),
+                     usage.ru_maxrss};
+    if (out_path.empty()) fs::remove(out_file);
+    fs::remove(err_file);
+    return result;
+  }
+
+  RunResult dump(const std::vector<std::string>& args, const std::string& tz = "UTC") {
+    return run(HSTDUMP_BINARY, args, tz);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(HstdumpTest, PrintsBackWhatTheConverterRead) {
+  write_file(dir_ / "log.HDR", "3\nT1\nflow,m3/h\nT3\n");
+  write_file(dir_ / "log.txt",
+             "05/03/2015 10:20:30\t1.25\t-3.5\t0\n"
+             "05/03/2015 10:20:31.250\t2\t1d-1\t1e300\n"
+             "06/03/2015 00:00:00.999\t-0\t\t7\n");
+  ASSERT_EQ(run(TAGPRESS_BINARY, {"log.txt", "/e"}).status, 0);
+
+  const RunResult r = dump({"log.HST"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, kSummaryOf3TagsPrefix +
+                       "# header length: 92\n"
+                       "# record count: 3\n"
+                       "# first time: 2015-03-05T10:20:30.000Z\n"
+                       "# last time: 2015-03-06T00:00:00.999Z\n"
+                       "time,T1,\"flow,m3/h\",T3\n"
+                       "2015-03-05T10:20:30.000Z,1.25,-3.5,0\n"
+                       "2015-03-05T10:20:31.250Z,2,0.1,1e+300\n"
+                       "2015-03-06T00:00:00.999Z,-0,0,7\n");
+
+  const RunResult summary = dump({"--summary", "log.HST"});
+  EXPECT_EQ(summary.status, 0);
+  EXPECT_EQ(summary.out, r.out.substr(0, r.out.find("time,")));
+}
+
+TEST_F(HstdumpTest, ShowsLocalTimesOfTheZoneInTheEnvironment) {
+  write_file(dir_ / "z.HDR", "1\nT\n");
+  // Written in Berlin local time: winter, summer, and local mean time before 1893.
+  write_file(dir_ / "z.txt",
+             "05/03/2015 11:20:30\t         1\n"
+             "01/07/2015 12:00:00\t         2\n"
+             "01/01/1890 00:53:28\t         3\n");
+  ASSERT_EQ(run(TAGPRESS_BINARY, {"z.txt"}, "Europe/Berlin").status, 0);
+
+  const std::string rows =
+      "2015-03-05T10:20:30.000Z,1\n2015-07-01T10:00:00.000Z,2\n1890-01-01T00:00:00.000Z,3\n";
+  EXPECT_NE(dump({"z.HST"}, "Europe/Berlin").out.find("time,T\n" + rows), std::string::npos);
+
+  const RunResult local = dump({"z.HST", "--local"}, "Europe/Berlin");
+  EXPECT_EQ(local.status, 0);
+  EXPECT_NE(local.out.find("# first time: 2015-03-05T11:20:30.000+01:00\n"
+                           "# last time: 1890-01-01T00:53:28.000+00:53:28\n"
+                           "time,T\n"
+                           "2015-03-05T11:20:30.000+01:00,1\n"
+                           "2015-07-01T12:00:00.000+02:00,2\n"
+                           "1890-01-01T00:53:28.000+00:53:28,3\n"),
+            std::string::npos)
+      << local.out;
+}
+
+TEST_F(HstdumpTest, PrintsTheWholeRecordsBeforeAPartialOne) {
+  write_file(dir_ / "cut.HDR", "3\nA\nB\nC\n");
+  write_file(dir_ / "cut.txt",
+             "05/03/2015 10:20:30\t         1\t         2\t         3\n"
+             "05/03/2015 10:20:40\t         4\t         5\t         6\n");
+  ASSERT_EQ(run(TAGPRESS_BINARY, {"cut.txt"}).status, 0);
+  const std::string full = read_file(dir_ / "cut.HST");
+  write_file(dir_ / "cut.HST", full.substr(0, full.size() - 7));
+
+  const RunResult r = dump({"cut.HST"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kSummaryOf3TagsPrefix +
+                       "# header length: 82\n"
+                       "# record count: 1\n"
+                       "# trailing bytes: 25\n"
+                       "# first time: 2015-03-05T10:20:30.000Z\n"
+                       "# last time: 2015-03-05T10:20:30.000Z\n"
+                       "time,A,B,C\n"
+                       "2015-03-05T10:20:30.000Z,1,2,3\n");
+  EXPECT_EQ(r.err, "hstdump: cut.HST: file ends in a partial record (25 of 32 bytes)\n");
+  EXPECT_EQ(dump({"--summary", "cut.HST"}).status, 1);
+}
+
+TEST_F(HstdumpTest, PrintsInfinitiesQuotedNamesAndRawTicks) {
+  std::string file = header_for({"a\tb", "say\"x\"", ""});
+  put64(file, 0);
+  put_double(file, std::numeric_limits<double>::infinity());
+  put_double(file, -std::numeric_limits<double>::infinity());
+  put_double(file, std::numeric_limits<double>::quiet_NaN());
+  put64(file, 0xFFFF'FFFF'FFFF'FFFFULL);
+  put_double(file, std::numeric_limits<double>::denorm_min());
+  put_double(file, -0.0);
+  put_double(file, 0.1);
+  write_file(dir_ / "odd.HST", file);
+
+  const RunResult r = dump({"odd.HST"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("# first time: 1601-01-01T00:00:00.000Z\n"
+                       "# last time: ticks:18446744073709551615\n"
+                       "time,\"a\tb\",\"say\"\"x\"\"\",\n"
+                       "1601-01-01T00:00:00.000Z,inf,-inf,nan\n"
+                       "ticks:18446744073709551615,5e-324,-0,0.1\n"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(HstdumpTest, RefusesWhatIsNoHistoryFile) {
+  fs::create_directory(dir_ / "folder.HST");
+  std::string bad_record = header_for({"A", "B"});
+  bad_record[4] = 20;
+  write_file(dir_ / "data.HST", bad_record + std::string(40, '\0'));
+  const struct {
+    std::string file, err;
+  } cases[] = {
+      {"missing.HST", "hstdump: missing.HST: cannot open: No such file or directory\n"},
+      {"folder.HST", "hstdump: folder.HST: is a directory\n"},
+      {"data.HST", "hstdump: data.HST: record length 20 does not match 2 tags (expected 24)\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = dump({c.file});
+    EXPECT_EQ(r.status, 1) << c.file;
+    EXPECT_EQ(r.out, "") << c.file;
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+TEST_F(HstdumpTest, AnswersTheCommandLineAndReportsAFullOutput) {
+  const RunResult version = dump({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "hstdump " TAGPRESS_VERSION "\n");
+  const RunResult help = dump({"x.HST", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: hstdump", 0), 0u);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"a.HST", "b.HST"}, {"--bogus", "a.HST"}}) {
+    const RunResult r = dump(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("\nUsage: hstdump"), std::string::npos) << r.err;
+  }
+  write_file(dir_ / "e.HST", header_for({"A"}));
+  const RunResult full = run(HSTDUMP_BINARY, {"e.HST"}, "UTC", "/dev/full");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "hstdump: standard output: No space left on device\n");
+}
+
+// A large file: the reader of the pipe quits after one line, and memory
+// stays far below the file size.
+TEST_F(HstdumpTest, StreamsLargeFilesAndStopsQuietlyAtAClosedPipe) {
+  constexpr uint64_t kRecords = 2'000'000;
+  {
+    std::ofstream out(dir_ / "big.HST", std::ios::binary);
+    out << header_for({"V"});
+    std::string chunk;
+    for (uint64_t i = 0; i < kRecords; ++i) {
+      put64(chunk, 130'000'000'000'000'000ULL + i * 10'000'000);
+      put_double(chunk, static_cast<double>(i) / 8);
+      if (chunk.size() >= (1 << 20)) {
+        out << chunk;
+        chunk.clear();
+      }
+    }
+    out << chunk;
+  }
+  const RunResult whole = run(HSTDUMP_BINARY, {"big.HST"}, "UTC", "/dev/null");
+  EXPECT_EQ(whole.status, 0);
+  EXPECT_LT(whole.max_rss_kb, 12 * 1024);  // the file holds 32 MB
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    const std::string path = (dir_ / "big.HST").string();
+    execl(HSTDUMP_BINARY, HSTDUMP_BINARY, path.c_str(), static_cast<char*>(nullptr));
+    _exit(121);
+  }
+  close(fds[1]);
+  char first[3];
+  ASSERT_EQ(read(fds[0], first, sizeof first), static_cast<ssize_t>(sizeof first));
+  EXPECT_EQ(std::string(first, 3), "# f");
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace

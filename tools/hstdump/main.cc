@@ -1,0 +1,51 @@
+// hstdump: prints a history file as comment lines and CSV.
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "convert/time_zone.h"
+#include "dump_command_line.h"
+#include "history_dump.h"
+#include "output_buffer.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+// Writes `text` to standard output; returns the exit status.
+int print_text(const char* text) {
+  OutputBuffer out;
+  output_write(out, text);
+  output_flush(out);
+  if (out.error == 0) return 0;
+  report_error(std::string("standard output: ") + std::strerror(out.error));
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A reader that goes away shows up as EPIPE on the next write instead of killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  const DumpCommand command = parse_dump_command(std::vector<std::string>(argv + 1, argv + argc));
+  switch (command.action) {
+    case DumpCommand::kHelp:
+      return print_text(dump_usage_text());
+    case DumpCommand::kVersion:
+      return print_text("hstdump " TAGPRESS_VERSION "\n");
+    case DumpCommand::kUsageError:
+      report_error(command.error);
+      write_error_text(dump_usage_text());
+      return kExitUsage;
+    case DumpCommand::kDump:
+      break;
+  }
+  TimeZone zone;
+  if (command.local) zone = load_system_time_zone();
+  DumpSettings settings;
+  settings.zone = command.local ? &zone : nullptr;
+  settings.summary_only = command.summary_only;
+  OutputBuffer out;
+  return dump_history_file(command.file, settings, out);
+}
