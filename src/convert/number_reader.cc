@@ -50,14 +50,23 @@ double read_slowly(bool negative, const char* mantissa, const char* mantissa_end
   return std::strtod(out, nullptr);
 }
 
-// Up to 8 bytes from p, zero-filled past `end` (zero ends every number).
-inline uint64_t load8(const char* p, const char* end) {
-  uint64_t x = 0;
+constexpr uint64_t kIntegerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// The bytes [p, end) as the low bytes of a word (at most 8), zero above.
+// Bytes up to `limit` (>= end) may be loaded but are masked off; zero ends
+// every number, so nothing past `end` can change a result.
+inline uint64_t load8(const char* p, const char* end, const char* limit) {
   const ptrdiff_t available = end - p;
-  if (available >= 8) {
+  uint64_t x = 0;
+  if (limit - p >= 8) {
     std::memcpy(&x, p, 8);
-  } else if (available > 0) {
-    std::memcpy(&x, p, static_cast<size_t>(available));
+    if (available < 8) x &= available > 0 ? ~uint64_t{0} >> (64 - 8 * available) : 0;
+    return x;
+  }
+  // Assembled in a register: a byte-wise copy to memory and a word read back
+  // would stall on store forwarding.
+  for (ptrdiff_t i = 0; i < available; ++i) {
+    x |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
   }
   return x;
 }
@@ -81,15 +90,16 @@ inline uint64_t digits_value(uint64_t x, int n) {
 // The common case, without a digit loop: blanks, a sign, at most 7 digits, an
 // optional "." with at most 7 digits, and no exponent. Returns false for
 // anything else, which the general reader then takes.
-inline bool read_plain_number(const char* p, const char* end, double& value) {
-  const uint64_t blanks = load8(p, end) ^ 0x2020202020202020;
+inline bool read_plain_number(const char* p, const char* end, const char* limit,
+                              double& value) {
+  const uint64_t blanks = load8(p, end, limit) ^ 0x2020202020202020;
   if (blanks == 0) return false;
   p += __builtin_ctzll(blanks) / 8;
   if (p >= end || is_space(*p)) return false;
   const bool negative = *p == '-';
   if (*p == '-' || *p == '+') ++p;
 
-  const uint64_t whole = load8(p, end);
+  const uint64_t whole = load8(p, end, limit);
   const int whole_digits = digit_run(whole);
   if (whole_digits == 8) return false;
   uint64_t mantissa = whole_digits > 0 ? digits_value(whole, whole_digits) : 0;
@@ -97,11 +107,11 @@ inline bool read_plain_number(const char* p, const char* end, double& value) {
   int fraction_digits = 0;
   if (p < end && *p == '.') {
     ++p;
-    const uint64_t fraction = load8(p, end);
+    const uint64_t fraction = load8(p, end, limit);
     fraction_digits = digit_run(fraction);
     if (fraction_digits == 8) return false;
     if (fraction_digits > 0) {
-      mantissa = mantissa * static_cast<uint64_t>(kPowersOfTen[fraction_digits]) +
+      mantissa = mantissa * kIntegerPowersOfTen[fraction_digits] +
                  digits_value(fraction, fraction_digits);
     }
     p += fraction_digits;
@@ -118,9 +128,9 @@ inline bool read_plain_number(const char* p, const char* end, double& value) {
 
 }  // namespace
 
-double read_number(const char* p, const char* end) {
+double read_number(const char* p, const char* end, const char* limit) {
   double plain;
-  if (read_plain_number(p, end, plain)) return plain;
+  if (read_plain_number(p, end, limit, plain)) return plain;
 
   while (p < end && is_space(*p)) ++p;
   bool negative = false;

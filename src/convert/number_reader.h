@@ -8,4 +8,9 @@
 // the number. Text that does not begin a number (hex, inf and nan included)
 // reads 0.0. The result is correctly rounded; numbers too large read
 // +/-infinity, numbers too small the nearest subnormal or zero.
-double read_number(const char* p, const char* end);
+//
+// `limit` (>= end, within the same buffer) lets the reader load whole words up
+// to it; bytes from `end` on never affect the result.
+double read_number(const char* p, const char* end, const char* limit);
+
+inline double read_number(const char* p, const char* end) { return read_number(p, end, end); }

@@ -73,6 +73,13 @@ TEST(ReadNumberTest, NeverReadsPastTheEnd) {
   EXPECT_EQ(read_number(text.data(), text.data() + 3), 1.5);
   EXPECT_EQ(read_number(text.data(), text.data() + 4), 1.5);
   EXPECT_EQ(read_number(text.data(), text.data()), 0.0);
+  // Whole words may be loaded up to the limit, but what lies past the end never counts.
+  const std::string padded = "   12.5e3 9999999999";
+  const char* limit = padded.data() + padded.size();
+  for (size_t end = 0; end <= padded.size(); ++end) {
+    const std::string cut = padded.substr(0, end);
+    EXPECT_EQ(read_number(padded.data(), padded.data() + end, limit), read(cut)) << end;
+  }
 }
 
 TEST(ReadNumberTest, ReadsVeryLongNumbers) {

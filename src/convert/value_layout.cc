@@ -26,7 +26,7 @@ void extract_line_values(const char* line, size_t size, size_t start, int count,
     const char* const stop =
         static_cast<const char*>(std::memchr(field, separator, static_cast<size_t>(end - field)));
     if (stop == nullptr) break;
-    values[k] = read_number(field, stop);
+    values[k] = read_number(field, stop, end);
     field = stop + 1;
   }
   if (k == count) return;

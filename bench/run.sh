@@ -1,0 +1,282 @@
+#!/usr/bin/env bash
+# Throughput benchmark of tagpress against the plain reference converter.
+#
+#   bench/run.sh [--quick]
+#
+# Builds Release into ../build-bench (beside the repository), generates the
+# input logs into ${TMPDIR:-/tmp}/tagpress-bench (kept and reused while their
+# parameters and the generator stay the same), times tagpress and the
+# reference alternately on each scenario with TZ=UTC, prints a Markdown table,
+# then checks that both wrote byte-identical history files wherever both are
+# defined. Exits non-zero if anything fails or differs.
+#
+# --quick: a tenth of the lines and 3 runs each, as a smoke test.
+# Environment: TAGPRESS_BENCH_BUILD (build folder), TAGPRESS_BENCH_DATA (input folder).
+set -euo pipefail
+
+quick=0
+case "${1:-}" in
+  "") ;;
+  --quick) quick=1 ;;
+  *)
+    echo "usage: bench/run.sh [--quick]" >&2
+    exit 2
+    ;;
+esac
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${TAGPRESS_BENCH_BUILD:-$root/../build-bench}
+data=${TAGPRESS_BENCH_DATA:-${TMPDIR:-/tmp}/tagpress-bench}
+runs=5
+scale=1
+if ((quick)); then
+  runs=3
+  scale=10
+fi
+export TZ=UTC
+export LC_ALL=C
+
+fail() {
+  echo "bench: $*" >&2
+  exit 1
+}
+
+# --- build -----------------------------------------------------------------
+mkdir -p "$build" "$data"
+build_log=$build/bench-build.log
+echo "Building Release into $build ..." >&2
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAGPRESS_BUILD_TESTS=OFF \
+  -DTAGPRESS_BUILD_BENCH=ON && cmake --build "$build" -j2; } >"$build_log" 2>&1; then
+  tail -n 40 "$build_log" >&2
+  fail "build failed (full log: $build_log)"
+fi
+build=$(cd "$build" && pwd)
+tagpress=$build/tagpress
+reference=$build/reference_converter
+loggen=$build/loggen
+
+# Peak memory comes from GNU time; install it when it is missing and we may.
+if [[ ! -x /usr/bin/time ]] && [[ $(id -u) == 0 ]]; then
+  apt-get install -y time >/dev/null 2>&1 || true
+fi
+have_time=0
+[[ -x /usr/bin/time ]] && have_time=1
+
+# --- inputs ----------------------------------------------------------------
+# generate NAME LOGGEN-ARGS...: writes $data/NAME.txt and NAME.HDR unless a
+# previous run made them with the same arguments and the same generator source.
+generate() {
+  local name=$1
+  shift
+  local stamp
+  stamp="$* $(cat "$root/bench/loggen.cc" "$root/bench/log_text.h" | cksum)"
+  if [[ -f $data/$name.txt && -f $data/$name.HDR && -f $data/$name.params ]] &&
+    [[ $(cat "$data/$name.params") == "$stamp" ]]; then
+    return
+  fi
+  echo "Generating $name ..." >&2
+  rm -f "$data/$name.params"
+  "$loggen" "$data/$name.txt" "$@" || fail "loggen failed for $name"
+  echo "$stamp" >"$data/$name.params"
+}
+
+# 1000000 -> 1M, 250000 -> 250k: line counts as they appear in scenario names.
+short() { if (($1 % 1000000 == 0)); then echo "$(($1 / 1000000))M"; else echo "$(($1 / 1000))k"; fi; }
+
+l1m=$((1000000 / scale))
+l4m=$((4000000 / scale))
+l250k=$((250000 / scale))
+n1m=$(short $l1m)
+n4m=$(short $l4m)
+n250k=$(short $l250k)
+generate fixed8_$l1m --tags 8 --lines $l1m
+generate fixed8_$l4m --tags 8 --lines $l4m
+generate delim8_$l1m --tags 8 --lines $l1m --delimited
+generate fixed64_$l250k --tags 64 --lines $l250k
+generate frac8_$l1m --tags 8 --lines $l1m --fractions
+
+# --- timing ----------------------------------------------------------------
+# time_run MODE USAGE-FILE PROGRAM ARGS...: runs PROGRAM in $data, standard
+# output to a file (MODE=file) or to a pseudo-terminal (MODE=pty); prints the
+# wall time in seconds and leaves "peak-RSS-KiB user-s system-s" of PROGRAM in
+# USAGE-FILE. Fails loudly on a non-zero exit.
+time_run() {
+  local mode=$1 usage_file=$2
+  shift 2
+  local -a cmd=("$@")
+  if ((have_time)); then cmd=(/usr/bin/time -f "%M %U %S" -o "$usage_file" "${cmd[@]}"); fi
+  local start end status=0
+  start=$(date +%s%N)
+  if [[ $mode == pty ]]; then
+    (cd "$data" && script -qfec "$(printf '%q ' "${cmd[@]}")" /dev/null </dev/null >/dev/null) ||
+      status=$?
+  else
+    (cd "$data" && "${cmd[@]}" >"$data/stdout.txt" </dev/null) || status=$?
+  fi
+  end=$(date +%s%N)
+  ((status == 0)) || fail "'$*' exited with status $status"
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.4f\n", ns / 1e9 }'
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+max_of() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+
+# Header length and record length of a history file, from its bytes 2-5.
+hst_lengths() { od -An -tu2 -j2 -N4 "$1" | awk '{ print $1, $2 }'; }
+
+# Checks that a history file holds exactly one record per line of its input.
+check_record_count() {
+  local hst=$1 lines=$2
+  local header record size
+  read -r header record < <(hst_lengths "$hst")
+  size=$(stat -c %s "$hst")
+  ((size == header + lines * record)) ||
+    fail "$hst has $size bytes, expected $header + $lines x $record"
+}
+
+declare -A tp_time tp_cpu ref_time
+table_rows=()
+
+# scenario NAME INPUT MODE REF ARGS...
+#   MODE: file or pty (standard output of tagpress)
+#   REF:  compare (time it and cmp the outputs), time (time it only), skip, or
+#         self (no reference: tagpress with standard output to a file is timed
+#         in its place, so that a pty run has a redirected run beside it)
+scenario() {
+  local name=$1 input=$2 mode=$3 ref=$4
+  shift 4
+  local txt=$input.txt hst=$data/$input.HST
+  local bytes lines
+  bytes=$(stat -c %s "$data/$txt")
+  lines=$(wc -l <"$data/$txt")
+  cat "$data/$txt" >/dev/null # into the page cache before the first timed run
+  echo "Timing $name ($runs runs each) ..." >&2
+  local -a tp_times=() tp_rsses=() tp_cpus=() ref_times=()
+  for ((i = 0; i < runs; ++i)); do
+    tp_times+=("$(time_run "$mode" "$data/usage.txt" "$tagpress" "$txt" "$@")")
+    if ((have_time)); then
+      local usage
+      usage=$(tail -n 1 "$data/usage.txt")
+      tp_rsses+=("${usage%% *}")
+      tp_cpus+=("$(awk '{ print $2 + $3 }' <<<"$usage")")
+    fi
+    mv "$hst" "$data/$name.tagpress.HST"
+    if [[ $ref == self ]]; then
+      ref_times+=("$(time_run file "$data/usage.txt" "$tagpress" "$txt" "$@")")
+      rm -f "$hst"
+    elif [[ $ref != skip ]]; then
+      ref_times+=("$(time_run file "$data/usage.txt" "$reference" "$txt" "$@")")
+      mv "$hst" "$data/$name.reference.HST"
+    fi
+  done
+  check_record_count "$data/$name.tagpress.HST" "$lines"
+  local partner=reference
+  [[ $ref == self ]] && partner="redirected tagpress"
+  echo "  tagpress s: ${tp_times[*]}; $partner s: ${ref_times[*]:-skipped}" >&2
+
+  local t mb
+  t=$(median "${tp_times[@]}")
+  mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }')
+  tp_time[$name]=$t
+  local rss=n/a cpu=n/a ref_col ratio_col
+  if ((have_time)); then
+    rss=$(awk -v k="$(max_of "${tp_rsses[@]}")" 'BEGIN { printf "%.1f", k / 1024 }')
+    cpu=$(median "${tp_cpus[@]}")
+  fi
+  tp_cpu[$name]=$cpu
+  case $ref in
+    self)
+      ref_time[$name]=$(median "${ref_times[@]}")
+      ref_col="skipped"
+      ratio_col="-"
+      ;;
+    skip)
+      ref_col="skipped"
+      ratio_col="-"
+      ;;
+    *)
+      ref_time[$name]=$(median "${ref_times[@]}")
+      ref_col=${ref_time[$name]}
+      ratio_col=$(awk -v r="${ref_time[$name]}" -v t="$t" 'BEGIN { printf "%.2fx", r / t }')
+      # Without fractions support the reference reads other text on these
+      # lines (short integers), so its time is shown but not compared.
+      if [[ $ref == time ]]; then
+        ref_col="($ref_col, reads no fractions)"
+        ratio_col="-"
+      fi
+      ;;
+  esac
+  table_rows+=("$(awk -v n="$name" -v mb="$mb" -v t="$t" -v l="$lines" -v rss="$rss" \
+    -v cpu="$cpu" -v rc="$ref_col" -v rt="$ratio_col" 'BEGIN {
+      printf "| %s | %s | %.3f | %.0f | %.0f | %s | %s | %s | %s |", n, mb, t, mb / t, l / t, cpu,
+        rss, rc, rt
+    }')")
+}
+
+# Compares the last outputs of tagpress and the reference of a scenario; on a
+# difference names the first differing record, field and bytes, and fails.
+compare_outputs() {
+  local name=$1
+  local a=$data/$name.tagpress.HST b=$data/$name.reference.HST
+  if cmp -s "$a" "$b"; then
+    echo "  $name: history files identical ($(stat -c %s "$a") bytes)"
+    return 0
+  fi
+  echo "  $name: HISTORY FILES DIFFER" >&2
+  cmp "$a" "$b" >&2 || true
+  local first header record
+  first=$(cmp "$a" "$b" 2>/dev/null | awk '{ print $5 + 0 }')
+  read -r header record < <(hst_lengths "$b")
+  if [[ -n $first ]] && ((first - 1 >= header)); then
+    local offset=$((first - 1 - header))
+    local rec=$((offset / record)) field=$((offset % record / 8))
+    local at=$((header + rec * record + field * 8))
+    echo "  first difference in record $((rec + 1)) (data line $((rec + 1)) if no line was" \
+      "skipped), field $field (0 = ticks, k = value of tag k)" >&2
+    echo "  tagpress : $(od -An -tx1 -j$at -N8 "$a")" >&2
+    echo "  reference: $(od -An -tx1 -j$at -N8 "$b")" >&2
+    echo "  data line: $(sed -n "$((rec + 1))p" "$data/$2.txt")" >&2
+  fi
+  return 1
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+scenario "fixed-8x$n1m" fixed8_$l1m file compare
+scenario "fixed-8x$n4m" fixed8_$l4m file skip
+scenario "delimited-8x$n1m" delim8_$l1m file compare /e
+scenario "fixed-64x$n250k" fixed64_$l250k file compare
+scenario "fractions-8x$n1m" frac8_$l1m file time
+scenario "pty-8x$n1m" fixed8_$l1m pty self
+
+# --- report ----------------------------------------------------------------
+echo
+echo "tagpress $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?'), $runs runs each," \
+  "TZ=UTC, medians; $(nproc) CPUs, load average before the runs: $load_before"
+echo
+echo "| scenario | input MB | tagpress s | MB/s | lines/s | CPU s | peak RSS MiB | reference s |" \
+  "speed ratio |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+printf '%s\n' "${table_rows[@]}"
+echo
+awk -v a="${tp_time[fixed-8x$n4m]}" -v b="${tp_time[fixed-8x$n1m]}" \
+  -v ca="${tp_cpu[fixed-8x$n4m]}" -v cb="${tp_cpu[fixed-8x$n1m]}" 'BEGIN {
+  printf "time(%s) / time(%s) = %.2f wall", "4x lines", "1x lines", a / b
+  if (cb + 0 > 0) printf ", %.2f CPU", ca / cb
+  printf " (4.00 = linear)\n"
+}'
+awk -v p="${tp_time[pty-8x$n1m]}" -v f="${ref_time[pty-8x$n1m]}" 'BEGIN {
+  printf "standard output on a pseudo-terminal: %.0f%% of the redirected throughput", 100 * f / p
+  printf " (alternate runs: pty %.3f s, redirected %.3f s)\n", p, f
+}'
+
+echo
+echo "Output check (TZ=UTC, byte for byte):"
+ok=1
+compare_outputs "fixed-8x$n1m" fixed8_$l1m || ok=0
+compare_outputs "delimited-8x$n1m" delim8_$l1m || ok=0
+compare_outputs "fixed-64x$n250k" fixed64_$l250k || ok=0
+if ((!ok)); then
+  echo "bench: tagpress and the reference disagree; outputs kept in $data" >&2
+  exit 1
+fi
+rm -f "$data"/*.HST "$data/stdout.txt" "$data/usage.txt"
