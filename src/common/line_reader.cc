@@ -46,7 +46,7 @@ void line_reader_init(LineReader& reader, int fd, size_t read_size) {
   reader.fd = fd;
   // Room for the longest line, its CR and LF, and one full read.
   reader.capacity = kMaxLineLength + 2 + read_size;
-  reader.buffer = std::make_unique<char[]>(reader.capacity);
+  reader.buffer = std::make_unique_for_overwrite<char[]>(reader.capacity);
 }
 
 bool next_line(LineReader& r, Line& line) {

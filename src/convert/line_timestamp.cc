@@ -1,5 +1,7 @@
 #include "convert/line_timestamp.h"
 
+#include <cstring>
+
 #include "common/text_scan.h"
 #include "common/ticks.h"
 
@@ -51,14 +53,32 @@ int two_digits(const char* p) {
   return (p[0] - '0') * 10 + (p[1] - '0');
 }
 
+// True when the bytes of `x` under `separator_mask` equal `separators` and
+// every other byte is a decimal digit.
+inline bool matches_shape(uint64_t x, uint64_t separators, uint64_t separator_mask) {
+  const uint64_t digits = x & ~separator_mask;  // separator bytes become zero, checked apart
+  const uint64_t high = digits & 0xF0F0F0F0F0F0F0F0;
+  const uint64_t carried = (digits + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0;
+  const uint64_t pattern = 0x3030303030303030 & ~separator_mask;
+  return ((high ^ pattern) | (carried ^ pattern) | ((x & separator_mask) ^ separators)) == 0;
+}
+
 // The usual 'DD/MM/YYYY HH:MM:SS' with every digit in place, read without the
 // field rules; any other shape goes through them.
 bool read_canonical(const char* line, size_t size, int& day, int& month, int& year, int& hour,
                     int& minute, int& second) {
   if (size < kFractionColumn) return false;
-  static constexpr char kShape[] = "00/00/0000 00:00:00";
-  for (size_t i = 0; i < kFractionColumn; ++i) {
-    if (kShape[i] == '0' ? !is_digit(line[i]) : line[i] != kShape[i]) return false;
+  uint64_t date, middle;  // "DD/MM/YY", "YY HH:MM"
+  std::memcpy(&date, line, 8);
+  std::memcpy(&middle, line + 8, 8);
+  // Separator bytes: '/' at 2 and 5; ' ' at 10, ':' at 13 (2 and 5 of the second word).
+  constexpr uint64_t kDateSeparators = uint64_t{'/'} << 16 | uint64_t{'/'} << 40;
+  constexpr uint64_t kDateMask = uint64_t{0xFF} << 16 | uint64_t{0xFF} << 40;
+  constexpr uint64_t kMiddleSeparators = uint64_t{' '} << 16 | uint64_t{':'} << 40;
+  if (!matches_shape(date, kDateSeparators, kDateMask) ||
+      !matches_shape(middle, kMiddleSeparators, kDateMask) || line[16] != ':' ||
+      !is_digit(line[17]) || !is_digit(line[18])) {
+    return false;
   }
   day = two_digits(line);
   month = two_digits(line + 3);

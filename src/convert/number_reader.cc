@@ -79,9 +79,16 @@ inline int digit_run(uint64_t x) {
   return not_digit == 0 ? 8 : __builtin_ctzll(not_digit) / 8;
 }
 
-// Value of the first `n` (1..7) digit bytes of `x`.
-inline uint64_t digits_value(uint64_t x, int n) {
-  uint64_t v = (x - 0x3030303030303030) << (8 * (8 - n));
+constexpr uint64_t kZeros = 0x3030303030303030;
+
+// The first `n` (0..7) digit bytes of `x` as digit values in the top `n`
+// bytes, zero below: the layout eight_digits takes.
+inline uint64_t top_digits(uint64_t x, int n) {
+  return n > 0 ? (x - kZeros) << (64 - 8 * n) : 0;
+}
+
+// Value of eight digit values laid out by top_digits (zero bytes lead).
+inline uint64_t eight_digits(uint64_t v) {
   v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
   v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
   return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
@@ -89,35 +96,54 @@ inline uint64_t digits_value(uint64_t x, int n) {
 
 // The common case, without a digit loop: blanks, a sign, at most 7 digits, an
 // optional "." with at most 7 digits, and no exponent. Returns false for
-// anything else, which the general reader then takes.
-inline bool read_plain_number(const char* p, const char* end, const char* limit,
-                              double& value) {
-  const uint64_t blanks = load8(p, end, limit) ^ 0x2020202020202020;
+// anything else, which the general reader then takes. With `kRoomy`, the
+// caller guarantees at least 24 bytes in [p, end), so no load needs a bound.
+template <bool kRoomy>
+inline bool read_plain_number(const char* p, const char* end, const char* limit, double& value) {
+  const auto load = [&](const char* at) {
+    if constexpr (kRoomy) {
+      uint64_t x;
+      std::memcpy(&x, at, 8);
+      return x;
+    } else {
+      return load8(at, end, limit);
+    }
+  };
+  const uint64_t blanks = load(p) ^ 0x2020202020202020;
   if (blanks == 0) return false;
   p += __builtin_ctzll(blanks) / 8;
-  if (p >= end || is_space(*p)) return false;
+  if ((!kRoomy && p >= end) || is_space(*p)) return false;
   const bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
+  p += *p == '-' || *p == '+';
 
-  const uint64_t whole = load8(p, end, limit);
+  const uint64_t whole = load(p);
   const int whole_digits = digit_run(whole);
   if (whole_digits == 8) return false;
-  uint64_t mantissa = whole_digits > 0 ? digits_value(whole, whole_digits) : 0;
+  const uint64_t whole_top = top_digits(whole, whole_digits);
   p += whole_digits;
+  uint64_t mantissa;
   int fraction_digits = 0;
-  if (p < end && *p == '.') {
+  if ((kRoomy || p < end) && *p == '.') {
     ++p;
-    const uint64_t fraction = load8(p, end, limit);
+    const uint64_t fraction = load(p);
     fraction_digits = digit_run(fraction);
     if (fraction_digits == 8) return false;
-    if (fraction_digits > 0) {
-      mantissa = mantissa * kIntegerPowersOfTen[fraction_digits] +
-                 digits_value(fraction, fraction_digits);
+    const uint64_t fraction_top = top_digits(fraction, fraction_digits);
+    if (whole_digits + fraction_digits <= 8) {
+      // Both runs side by side in one word: one conversion for all digits.
+      const uint64_t joined =
+          (fraction_digits > 0 ? whole_top >> (8 * fraction_digits) : whole_top) | fraction_top;
+      mantissa = eight_digits(joined);
+    } else {
+      mantissa = eight_digits(whole_top) * kIntegerPowersOfTen[fraction_digits] +
+                 eight_digits(fraction_top);
     }
     p += fraction_digits;
+  } else {
+    mantissa = eight_digits(whole_top);
   }
   if (whole_digits + fraction_digits == 0) return false;
-  if (p < end) {
+  if (kRoomy || p < end) {
     const char c = static_cast<char>(*p | 0x20);
     if (c == 'e' || c == 'd') return false;
   }
@@ -130,7 +156,10 @@ inline bool read_plain_number(const char* p, const char* end, const char* limit,
 
 double read_number(const char* p, const char* end, const char* limit) {
   double plain;
-  if (read_plain_number(p, end, limit, plain)) return plain;
+  if (end - p >= 24 ? read_plain_number<true>(p, end, limit, plain)
+                    : read_plain_number<false>(p, end, limit, plain)) {
+    return plain;
+  }
 
   while (p < end && is_space(*p)) ++p;
   bool negative = false;

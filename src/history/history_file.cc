@@ -80,7 +80,7 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
   }
   // A whole number of the largest records fits, so a flush is never needed mid-record.
   w.capacity = kWriteChunk - kWriteChunk % w.record_length;
-  w.buffer = std::make_unique<unsigned char[]>(w.capacity);
+  w.buffer = std::make_unique_for_overwrite<unsigned char[]>(w.capacity);
   return true;
 }
 
