@@ -39,22 +39,3 @@ inline char* put_fixed_4(char* out, int64_t ten_thousandths) {
 inline char* put_general_9(char* out, char* limit, double value) {
   return std::to_chars(out, limit, value, std::chars_format::general, 9).ptr;
 }
-
-// Calendar date of a count of days since 1970-01-01 (proleptic Gregorian).
-struct CivilDate {
-  int year, month, day;
-};
-
-inline CivilDate civil_from_days(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t mp = (5 * day_of_year + 2) / 153;
-  const int day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return CivilDate{static_cast<int>(year_of_era + era * 400 + (month <= 2)), month, day};
-}

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ticks.h"
 #include "log_text.h"
 
 namespace {
@@ -150,13 +151,13 @@ void step(Tag& tag, Random& random) {
 
 // "DD/MM/YYYY " for a day counted from 1970-01-01.
 void format_date(int64_t days, char* out) {
-  const CivilDate d = civil_from_days(days);
+  const CivilTime d = civil_from_seconds(days * 86400);
   out = put_two_digits(out, d.day);
   *out++ = '/';
   out = put_two_digits(out, d.month);
   *out++ = '/';
-  out = put_two_digits(out, d.year / 100);
-  out = put_two_digits(out, d.year % 100);
+  out = put_two_digits(out, static_cast<int>(d.year / 100));
+  out = put_two_digits(out, static_cast<int>(d.year % 100));
   *out = ' ';
 }
 
