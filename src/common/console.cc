@@ -46,7 +46,7 @@ bool console_is_terminal() {
 }
 
 void console_write(std::string_view text) {
-  if (console.broken) return;
+  if (console.broken || text.empty()) return;
   if (text.size() > kBufferSize - console.used) {
     console_flush();
     if (text.size() > kBufferSize) {

@@ -1,0 +1,208 @@
+// Fuzz check of one data line: the timestamp, both value layouts and the
+// time-of-day window. The first bytes of the input choose the tag count, the
+// separator and the window; the rest is the line.
+//
+// Input: [tags % 251] [separator] [flags: 1 = start bound, 2 = finish bound]
+//        [start h m s] [finish h m s] line...
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "common/conversion_options.h"
+#include "convert/line_timestamp.h"
+#include "convert/time_window.h"
+#include "convert/value_layout.h"
+
+namespace fuzz_check {
+
+constexpr size_t kLineInputHeader = 9;
+
+// A window bound from three bytes, a little beyond the valid range on both sides.
+inline TimeOfDay bound_from_bytes(const uint8_t* b) {
+  return TimeOfDay{b[0] % 27 - 1, b[1] % 62 - 1, b[2] % 62 - 1};
+}
+
+inline bool is_digit_byte(char c) {
+  return c >= '0' && c <= '9';
+}
+
+inline int digits_at(const char* p, int n) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) v = v * 10 + (p[i] - '0');
+  return v;
+}
+
+inline bool is_leap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+inline int month_length(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && is_leap(year) ? 29 : kDays[month - 1];
+}
+
+// The fields of a line written as 'DD/MM/YYYY HH:MM:SS' with every digit in
+// place, and whether they form a real date and time.
+struct CanonicalStamp {
+  bool shaped = false;
+  bool valid = false;
+  int day, month, year, hour, minute, second;
+};
+
+inline CanonicalStamp canonical_stamp(const char* line, size_t size) {
+  static constexpr char kShape[] = "00/00/0000 00:00:00";
+  CanonicalStamp c{};
+  if (size < 19) return c;
+  for (size_t i = 0; i < 19; ++i) {
+    if (kShape[i] == '0' ? !is_digit_byte(line[i]) : line[i] != kShape[i]) return c;
+  }
+  c.shaped = true;
+  c.day = digits_at(line, 2);
+  c.month = digits_at(line + 3, 2);
+  c.year = digits_at(line + 6, 4);
+  c.hour = digits_at(line + 11, 2);
+  c.minute = digits_at(line + 14, 2);
+  c.second = digits_at(line + 17, 2);
+  c.valid = c.year >= 1601 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
+            c.day <= month_length(c.year, c.month) && c.hour <= 23 && c.minute <= 59 &&
+            c.second <= 59;
+  return c;
+}
+
+// Number of fraction digits after a '.' in column 19; -1 when there is no '.'.
+inline int fraction_digits(const char* line, size_t size) {
+  if (size <= 19 || line[19] != '.') return -1;
+  size_t pos = 20;
+  while (pos < size && is_digit_byte(line[pos])) ++pos;
+  return static_cast<int>(pos - 20);
+}
+
+inline std::string check_timestamp(const char* line, size_t size, bool parsed,
+                                   const LineTimestamp& s, size_t values_column) {
+  const int fraction = fraction_digits(line, size);
+  const CanonicalStamp canonical = canonical_stamp(line, size);
+  if (canonical.shaped && canonical.valid && fraction != 0 && !parsed) {
+    return "a valid canonical timestamp was refused";
+  }
+  if (!parsed) return "";
+  if (s.year < 1601 || s.year > 9999 || s.month < 1 || s.month > 12 || s.day < 1 ||
+      s.day > month_length(s.year, s.month) || s.hour > 23 || s.minute > 59 || s.second > 59 ||
+      s.millisecond > 999 || s.day_of_week != 0) {
+    return "accepted fields outside the calendar";
+  }
+  if (canonical.shaped &&
+      std::tie(canonical.day, canonical.month, canonical.year, canonical.hour, canonical.minute,
+               canonical.second) != std::make_tuple(int{s.day}, int{s.month}, int{s.year},
+                                                    int{s.hour}, int{s.minute}, int{s.second})) {
+    return "canonical fields read wrongly";
+  }
+  if (fraction < 0) {
+    if (values_column != kValuesColumn || s.millisecond != 0)
+      return "values column without fraction";
+    return "";
+  }
+  if (fraction == 0) return "accepted a '.' without fraction digits";
+  if (values_column != 20 + static_cast<size_t>(fraction) + 1)
+    return "values column after fraction";
+  int expected_ms = 0;
+  for (int i = 0; i < 3; ++i)
+    expected_ms = expected_ms * 10 + (i < fraction ? line[20 + i] - '0' : 0);
+  if (s.millisecond != expected_ms) return "milliseconds differ from the fraction's first digits";
+  return "";
+}
+
+inline bool same_bits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+inline std::string check_fixed_values(const char* line, size_t size, size_t start, int count) {
+  const auto values = std::make_unique<double[]>(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) values[k] = std::nan("");
+  extract_fixed_values(line, size, start, count, values.get());
+  for (int k = 0; k < count; ++k) {
+    if (std::isnan(values[k])) return "fixed layout left value " + std::to_string(k) + " unset";
+    if (start + 11 * static_cast<size_t>(k) >= size && !same_bits(values[k], 0.0)) {
+      return "fixed layout: value beyond the line's end is not 0.0";
+    }
+  }
+  return "";
+}
+
+inline std::string check_delimited_values(const char* line, size_t size, size_t start, int count,
+                                          char separator) {
+  const auto values = std::make_unique<double[]>(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) values[k] = std::nan("");
+  extract_line_values(line, size, start, count, separator, values.get());
+  // Field boundaries, found independently of the layout code.
+  int fields = 0;
+  size_t field_start = start < size ? start : size;
+  for (int k = 0; k < count; ++k) {
+    if (std::isnan(values[k])) return "delimited layout left value " + std::to_string(k) + " unset";
+    if (start >= size && !same_bits(values[k], 0.0)) {
+      return "delimited layout: a line ending before the values gave a value";
+    }
+  }
+  for (size_t pos = field_start; fields < count; ++pos) {
+    if (pos == size || line[pos] == separator) {
+      const bool empty = pos == field_start;
+      if (empty && !same_bits(values[fields], 0.0)) return "delimited layout: empty field not 0.0";
+      ++fields;
+      field_start = pos + 1;
+      if (pos == size) break;
+    }
+  }
+  for (int k = fields; k < count; ++k) {
+    if (!same_bits(values[k], values[fields - 1])) {
+      return "delimited layout: missing field does not repeat the last one";
+    }
+  }
+  return "";
+}
+
+inline int compare_time(const LineTimestamp& s, const TimeOfDay& b) {
+  const auto line_time = std::make_tuple(int32_t{s.hour}, int32_t{s.minute}, int32_t{s.second});
+  const auto bound = std::make_tuple(b.hour, b.minute, b.second);
+  return line_time < bound ? -1 : line_time > bound ? 1 : 0;
+}
+
+inline std::string check_line(const uint8_t* data, size_t size) {
+  if (size < kLineInputHeader) return "";
+  const int count = data[0] % 251;
+  const char separator = static_cast<char>(data[1]);
+  ConversionOptions options;
+  options.has_start = (data[2] & 1) != 0;
+  options.has_finish = (data[2] & 2) != 0;
+  options.start = bound_from_bytes(data + 3);
+  options.finish = bound_from_bytes(data + 6);
+
+  // An exactly sized copy, so that any read past the line's end is caught.
+  const size_t line_size = size - kLineInputHeader;
+  const auto line = std::make_unique<char[]>(line_size);
+  std::memcpy(line.get(), data + kLineInputHeader, line_size);
+
+  LineTimestamp stamp;
+  size_t values_column = 0;
+  const bool parsed = parse_line_timestamp(line.get(), line_size, stamp, values_column);
+  std::string broken = check_timestamp(line.get(), line_size, parsed, stamp, values_column);
+  if (!broken.empty()) return broken;
+
+  const size_t start = parsed ? values_column : kValuesColumn;
+  broken = check_fixed_values(line.get(), line_size, start, count);
+  if (!broken.empty()) return broken;
+  broken = check_delimited_values(line.get(), line_size, start, count, separator);
+  if (!broken.empty()) return broken;
+
+  if (parsed) {
+    const bool expected = (!options.has_start || compare_time(stamp, options.start) >= 0) &&
+                          (!options.has_finish || compare_time(stamp, options.finish) <= 0);
+    if (in_time_window(stamp, options) != expected) return "time window decided wrongly";
+  }
+  return "";
+}
+
+}  // namespace fuzz_check

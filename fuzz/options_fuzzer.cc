@@ -1,0 +1,10 @@
+// libFuzzer target: see options_check.h for the input layout and the invariants.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_report.h"
+#include "options_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return report_broken_invariant("options", fuzz_check::check_options(data, size));
+}
