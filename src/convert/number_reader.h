@@ -1,6 +1,8 @@
 // Reads one measured value as a binary64.
 #pragma once
 
+#include "convert/plain_number.h"
+
 // Reads the number at the start of [p, end), never looking at `end` or beyond:
 // leading white space is skipped, then an optional sign, digits with an
 // optional "." (a number may begin with "."), and an optional exponent
@@ -11,6 +13,21 @@
 //
 // `limit` (>= end, within the same buffer) lets the reader load whole words up
 // to it; bytes from `end` on never affect the result.
-double read_number(const char* p, const char* end, const char* limit);
+inline double read_number(const char* p, const char* end, const char* limit);
 
-inline double read_number(const char* p, const char* end) { return read_number(p, end, end); }
+inline double read_number(const char* p, const char* end) {
+  return read_number(p, end, end);
+}
+
+// read_number for every number, digit by digit; read_number's fast path hands
+// over to it whatever is not a plain decimal.
+double read_general_number(const char* p, const char* end);
+
+inline double read_number(const char* p, const char* end, const char* limit) {
+  double value;
+  if (end - p >= 24 ? plain_number::read_plain_number<true>(p, end, limit, value)
+                    : plain_number::read_plain_number<false>(p, end, limit, value)) {
+    return value;
+  }
+  return read_general_number(p, end);
+}

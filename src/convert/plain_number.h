@@ -1,0 +1,118 @@
+// The fast path of number reading: plain decimals read with word-wide
+// operations instead of a digit loop. Included by number_reader.h so that the
+// layouts' loops inline it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "common/text_scan.h"
+
+namespace plain_number {
+
+inline constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+inline constexpr uint64_t kIntegerPowersOfTen[] = {1,     10,     100,     1000,
+                                                   10000, 100000, 1000000, 10000000};
+
+// The bytes [p, end) as the low bytes of a word (at most 8), zero above.
+// Bytes up to `limit` (>= end) may be loaded but are masked off; zero ends
+// every number, so nothing past `end` can change a result.
+inline uint64_t load8(const char* p, const char* end, const char* limit) {
+  const ptrdiff_t available = end - p;
+  uint64_t x = 0;
+  if (limit - p >= 8) {
+    std::memcpy(&x, p, 8);
+    if (available < 8) x &= available > 0 ? ~uint64_t{0} >> (64 - 8 * available) : 0;
+    return x;
+  }
+  // Assembled in a register: a byte-wise copy to memory and a word read back
+  // would stall on store forwarding.
+  for (ptrdiff_t i = 0; i < available; ++i) {
+    x |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  }
+  return x;
+}
+
+// Number of leading bytes of `x` (in memory order) that are decimal digits.
+inline int digit_run(uint64_t x) {
+  const uint64_t high = x & 0xF0F0F0F0F0F0F0F0;
+  const uint64_t carried = (x + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0;
+  const uint64_t not_digit = (high ^ 0x3030303030303030) | (carried ^ 0x3030303030303030);
+  return not_digit == 0 ? 8 : __builtin_ctzll(not_digit) / 8;
+}
+
+inline constexpr uint64_t kZeros = 0x3030303030303030;
+
+// The first `n` (0..7) digit bytes of `x` as digit values in the top `n`
+// bytes, zero below: the layout eight_digits takes.
+inline uint64_t top_digits(uint64_t x, int n) {
+  return n > 0 ? (x - kZeros) << (64 - 8 * n) : 0;
+}
+
+// Value of eight digit values laid out by top_digits (zero bytes lead).
+inline uint64_t eight_digits(uint64_t v) {
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+  return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
+}
+
+// The common case, without a digit loop: blanks, a sign, at most 7 digits, an
+// optional "." with at most 7 digits, and no exponent. Returns false for
+// anything else, which the general reader then takes. With `kRoomy`, the
+// caller guarantees at least 24 bytes in [p, end), so no load needs a bound.
+template <bool kRoomy>
+inline bool read_plain_number(const char* p, const char* end, const char* limit, double& value) {
+  const auto load = [&](const char* at) {
+    if constexpr (kRoomy) {
+      uint64_t x;
+      std::memcpy(&x, at, 8);
+      return x;
+    } else {
+      return load8(at, end, limit);
+    }
+  };
+  const uint64_t blanks = load(p) ^ 0x2020202020202020;
+  if (blanks == 0) return false;
+  p += __builtin_ctzll(blanks) / 8;
+  if ((!kRoomy && p >= end) || is_space(*p)) return false;
+  const bool negative = *p == '-';
+  p += *p == '-' || *p == '+';
+
+  const uint64_t whole = load(p);
+  const int whole_digits = digit_run(whole);
+  if (whole_digits == 8) return false;
+  const uint64_t whole_top = top_digits(whole, whole_digits);
+  p += whole_digits;
+  uint64_t mantissa;
+  int fraction_digits = 0;
+  if ((kRoomy || p < end) && *p == '.') {
+    ++p;
+    const uint64_t fraction = load(p);
+    fraction_digits = digit_run(fraction);
+    if (fraction_digits == 8) return false;
+    const uint64_t fraction_top = top_digits(fraction, fraction_digits);
+    if (whole_digits + fraction_digits <= 8) {
+      // Both runs side by side in one word: one conversion for all digits.
+      const uint64_t joined =
+          (fraction_digits > 0 ? whole_top >> (8 * fraction_digits) : whole_top) | fraction_top;
+      mantissa = eight_digits(joined);
+    } else {
+      mantissa = eight_digits(whole_top) * kIntegerPowersOfTen[fraction_digits] +
+                 eight_digits(fraction_top);
+    }
+    p += fraction_digits;
+  } else {
+    mantissa = eight_digits(whole_top);
+  }
+  if (whole_digits + fraction_digits == 0) return false;
+  if (kRoomy || p < end) {
+    const char c = static_cast<char>(*p | 0x20);
+    if (c == 'e' || c == 'd') return false;
+  }
+  const double v = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
+  value = negative ? -v : v;
+  return true;
+}
+
+}  // namespace plain_number
