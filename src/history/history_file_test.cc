@@ -12,18 +12,9 @@
 #include <vector>
 
 #include "common/console.h"
+#include "common/tag_table_for_tests.h"
 
 namespace {
-
-std::unique_ptr<TagTable> make_tags(const std::vector<std::string>& names) {
-  auto tags = std::make_unique<TagTable>();
-  tags->count = static_cast<int16_t>(names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    std::memcpy(tags->names[i], names[i].data(), names[i].size());
-    tags->name_length[i] = static_cast<uint8_t>(names[i].size());
-  }
-  return tags;
-}
 
 std::string hex(const std::string& bytes) {
   std::string out;
@@ -48,7 +39,7 @@ TEST(EncodeHistoryHeaderTest, LaysOutTheFixedPartAndTagList) {
   };
   for (const auto& c : cases) {
     std::string header;
-    encode_history_header(*make_tags(c.names), header);
+    encode_history_header(*tag_table_of(c.names), header);
     EXPECT_EQ(hex(header), c.expected);
   }
 }
@@ -56,7 +47,7 @@ TEST(EncodeHistoryHeaderTest, LaysOutTheFixedPartAndTagList) {
 TEST(EncodeHistoryHeaderTest, HoldsTheLargestTable) {
   std::vector<std::string> names(250, std::string(62, 'x'));
   std::string header;
-  encode_history_header(*make_tags(names), header);
+  encode_history_header(*tag_table_of(names), header);
   ASSERT_EQ(header.size(), 70u + 250 * 65);
   const auto u16 = [&](size_t at) {
     return static_cast<unsigned>(static_cast<unsigned char>(header[at]) |
@@ -78,7 +69,7 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string path = std::string(dir) + "/x.HST";
   std::ofstream(path) << std::string(5000, 'o');  // an older file is replaced, never appended to
-  auto tags = make_tags({"A", "B"});
+  auto tags = tag_table_of({"A", "B"});
   HistoryWriter writer;
   ASSERT_TRUE(create_history_file(path, *tags, writer));
   const double values[] = {1.25, -3.5};
@@ -96,7 +87,7 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
 TEST(HistoryWriterTest, ReportsAFullDisk) {
   FILE* out = std::tmpfile();
   console_open(fileno(out));
-  auto tags = make_tags({"A"});
+  auto tags = tag_table_of({"A"});
   HistoryWriter writer;
   bool ok = create_history_file("/dev/full", *tags, writer);
   if (ok) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/tag_table_for_tests.h"
+
 namespace {
 
 // Fixed header with the given fields, followed by `tag_list`.
@@ -86,16 +88,6 @@ TEST(HistoryReaderTest, NamesEveryHeaderFault) {
   }
 }
 
-std::unique_ptr<TagTable> make_tags(const std::vector<std::string>& names) {
-  auto tags = std::make_unique<TagTable>();
-  tags->count = static_cast<int16_t>(names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    std::memcpy(tags->names[i], names[i].data(), names[i].size());
-    tags->name_length[i] = static_cast<uint8_t>(names[i].size());
-  }
-  return tags;
-}
-
 TEST(HistoryReaderTest, ReadsBackEveryHeaderTheWriterMakes) {
   const std::vector<std::vector<std::string>> tag_sets = {
       {},
@@ -107,7 +99,7 @@ TEST(HistoryReaderTest, ReadsBackEveryHeaderTheWriterMakes) {
       std::vector<std::string>(kMaxTags, std::string(40, 'n')),
   };
   for (const auto& names : tag_sets) {
-    const auto tags = make_tags(names);
+    const auto tags = tag_table_of(names);
     std::string bytes;
     encode_history_header(*tags, bytes);
     HistoryHeader header;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tag_table_for_tests.h"
 #include "history/history_file.h"
 
 namespace {
@@ -49,14 +50,8 @@ void put_double(std::string& out, double v) {
 
 // A history file header for `names`, made by the converter's own encoder.
 std::string header_for(const std::vector<std::string>& names) {
-  auto tags = std::make_unique<TagTable>();
-  tags->count = static_cast<int16_t>(names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
-    std::memcpy(tags->names[i], names[i].data(), names[i].size());
-    tags->name_length[i] = static_cast<uint8_t>(names[i].size());
-  }
   std::string out;
-  encode_history_header(*tags, out);
+  encode_history_header(*tag_table_of(names), out);
   return out;
 }
 
