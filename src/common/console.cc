@@ -1,9 +1,10 @@
 #include "common/console.h"
 
-#include <errno.h>
 #include <unistd.h>
 
 #include <cstring>
+
+#include "common/write_fully.h"
 
 namespace {
 
@@ -20,16 +21,7 @@ struct Console {
 Console console;
 
 void write_all(const char* data, size_t size) {
-  while (size > 0 && !console.broken) {
-    const ssize_t n = ::write(console.fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      console.broken = true;
-      return;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
+  if (!console.broken && write_fully(console.fd, data, size) != 0) console.broken = true;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "convert/progress_counter.h"
 
-#include <time.h>
-
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
@@ -17,9 +16,9 @@ constexpr int64_t kRefreshNs = 50'000'000;
 constexpr uint32_t kLinesPerClockRead = 256;
 
 int64_t now_ns() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 // Adds one to the decimal number in the text, growing it by a digit on carry out.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "common/console.h"
+#include "common/write_fully.h"
 
 namespace {
 
@@ -13,22 +14,6 @@ constexpr size_t kWriteChunk = 1 << 20;
 void store_le16(std::string& out, size_t offset, uint16_t v) {
   out[offset] = static_cast<char>(v & 0xFF);
   out[offset + 1] = static_cast<char>(v >> 8);
-}
-
-// Writes [data, data + size) completely, retrying after interruptions.
-bool write_fully(int fd, const unsigned char* data, size_t size, uint64_t& written) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    written += static_cast<uint64_t>(n);
-  }
-  return true;
 }
 
 void report_write_failure(HistoryWriter& w) {
@@ -71,8 +56,7 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
   encode_history_header(tags, header);
   w.header_length = header.size();
   w.record_length = history_record_length(tags.count);
-  if (!write_fully(w.fd, reinterpret_cast<const unsigned char*>(header.data()), header.size(),
-                   w.bytes_in_file)) {
+  if (write_fully(w.fd, header.data(), header.size(), w.bytes_in_file) != 0) {
     report_write_failure(w);
     ::close(w.fd);
     w.fd = -1;
@@ -90,7 +74,7 @@ bool flush_history(HistoryWriter& w) {
     return false;
   }
   if (w.used == 0) return true;
-  const bool ok = write_fully(w.fd, w.buffer.get(), w.used, w.bytes_in_file);
+  const bool ok = write_fully(w.fd, w.buffer.get(), w.used, w.bytes_in_file) == 0;
   w.used = 0;
   if (ok) return true;
   report_write_failure(w);

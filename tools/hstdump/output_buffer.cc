@@ -7,24 +7,7 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-// Writes [data, data + size) completely. Returns 0, or the errno of the failure.
-int write_all(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return 0;
-}
-
-}  // namespace
+#include "common/write_fully.h"
 
 void output_write(OutputBuffer& out, std::string_view text) {
   while (!text.empty() && !output_stopped(out)) {
@@ -38,7 +21,7 @@ void output_write(OutputBuffer& out, std::string_view text) {
 
 bool output_flush(OutputBuffer& out) {
   if (output_stopped(out)) return false;
-  const int error = write_all(out.fd, out.data.get(), out.used);
+  const int error = write_fully(out.fd, out.data.get(), out.used);
   out.used = 0;
   if (error == EPIPE) {
     out.pipe_closed = true;
@@ -49,7 +32,7 @@ bool output_flush(OutputBuffer& out) {
 }
 
 void write_error_text(std::string_view text) {
-  write_all(2, text.data(), text.size());
+  write_fully(2, text.data(), text.size());
 }
 
 void report_error(std::string_view message) {
