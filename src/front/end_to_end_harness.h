@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,16 +94,18 @@ inline std::string big_log(int lines) {
   return out;
 }
 
-// Starts tagpress with `args` in `dir` under time zone `tz`, its standard
-// output on `out_fd` (-1: closed). Returns the child's process id.
-inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, int out_fd,
-                   const std::string& tz = "UTC") {
+// Starts `binary` with `args` in `dir` under time zone `tz`, its standard
+// output on `out_fd` (-1: closed) and its standard error on `err_fd` (-1:
+// inherited). Returns the child's process id.
+inline pid_t spawn_program(const fs::path& dir, const std::string& binary,
+                           const std::vector<std::string>& args, int out_fd,
+                           const std::string& tz = "UTC", int err_fd = -1) {
   std::vector<std::string> words;
   if (const char* wrapper = std::getenv("TAGPRESS_TEST_WRAPPER")) {
     std::istringstream split(wrapper);
     for (std::string word; split >> word;) words.push_back(word);
   }
-  words.push_back(TAGPRESS_BINARY);
+  words.push_back(binary);
   words.insert(words.end(), args.begin(), args.end());
   const pid_t pid = fork();
   if (pid == 0) {
@@ -112,6 +115,7 @@ inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, in
     } else {
       close(1);
     }
+    if (err_fd >= 0) dup2(err_fd, 2);
     setenv("TZ", tz.c_str(), 1);
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
@@ -122,15 +126,24 @@ inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, in
   return pid;
 }
 
-// Waits for a spawned run; the exit status, or 1000 + the signal that killed it.
-inline int wait_for(pid_t pid) {
+// Starts tagpress; see spawn_program.
+inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, int out_fd,
+                   const std::string& tz = "UTC") {
+  return spawn_program(dir, TAGPRESS_BINARY, args, out_fd, tz);
+}
+
+// Waits for a spawned run; the exit status, or 1000 + the signal that killed
+// it. With `peak_rss_kib`, also the child's peak resident size.
+inline int wait_for(pid_t pid, long* peak_rss_kib = nullptr) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  if (peak_rss_kib != nullptr) *peak_rss_kib = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
 // A fresh temporary folder per test, removed afterwards.
-class TagpressTest : public ::testing::Test {
+class TempFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/tagpress_e2e_XXXXXX";
@@ -139,6 +152,12 @@ class TagpressTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  fs::path dir_;
+};
+
+// Runs tagpress in a fresh temporary folder.
+class TagpressTest : public TempFolderTest {
+ protected:
   // Runs tagpress to its end with standard output captured.
   RunResult run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
     const fs::path out_path = dir_ / ".stdout";
@@ -149,8 +168,6 @@ class TagpressTest : public ::testing::Test {
     fs::remove(out_path);
     return result;
   }
-
-  fs::path dir_;
 };
 
 }  // namespace e2e

@@ -25,10 +25,9 @@ class FaultTest : public TagpressTest {
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = spawn(dir_, args, null_fd);
     close(null_fd);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status), usage.ru_maxrss};
+    long peak_rss_kib = 0;
+    const int status = wait_for(pid, &peak_rss_kib);
+    return {status, peak_rss_kib};
   }
 };
 

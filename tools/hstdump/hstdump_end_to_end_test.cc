@@ -2,20 +2,17 @@
 // made by the converter (or by hand) must print back what they hold.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/tag_table_for_tests.h"
+#include "front/end_to_end_harness.h"
 #include "history/history_file.h"
 
 namespace {
@@ -29,14 +26,8 @@ struct RunResult {
   long max_rss_kb = 0;
 };
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using e2e::read_file;
+using e2e::write_file;
 
 void put64(std::string& out, uint64_t v) {
   for (int i = 0; i < 8; ++i) out += static_cast<char>(v >> (8 * i));
@@ -57,42 +48,25 @@ std::string header_for(const std::vector<std::string>& names) {
 
 const std::string kSummaryOf3TagsPrefix = "# format code: 3\n# tag count: 3\n# record length: 32\n";
 
-class HstdumpTest : public ::testing::Test {
+class HstdumpTest : public e2e::TempFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/hstdump_e2e_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs `binary` with `args` in the test folder under time zone `tz`.
   // Standard output goes to `out_path` (a file in the folder by default).
   RunResult run(const char* binary, const std::vector<std::string>& args,
                 const std::string& tz = "UTC", const std::string& out_path = "") {
     const fs::path out_file = out_path.empty() ? dir_ / ".stdout" : fs::path(out_path);
     const fs::path err_file = dir_ / ".stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(120);
-      const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0) _exit(122);
-      dup2(out, 1);
-      dup2(err, 2);
-      setenv("TZ", tz.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(binary)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(binary, argv.data());
-      _exit(121);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    wait4(pid, &status, 0, &usage);
-    RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status),
-                     out_path.empty() ? read_file(out_file) : "", read_file(err_file),
-                     usage.ru_maxrss};
+    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_GE(out, 0);
+    EXPECT_GE(err, 0);
+    long peak_rss_kib = 0;
+    const int status =
+        e2e::wait_for(e2e::spawn_program(dir_, binary, args, out, tz, err), &peak_rss_kib);
+    close(out);
+    close(err);
+    RunResult result{status, out_path.empty() ? read_file(out_file) : "", read_file(err_file),
+                     peak_rss_kib};
     if (out_path.empty()) fs::remove(out_file);
     fs::remove(err_file);
     return result;
@@ -101,8 +75,6 @@ class HstdumpTest : public ::testing::Test {
   RunResult dump(const std::vector<std::string>& args, const std::string& tz = "UTC") {
     return run(HSTDUMP_BINARY, args, tz);
   }
-
-  fs::path dir_;
 };
 
 TEST_F(HstdumpTest, PrintsBackWhatTheConverterRead) {
