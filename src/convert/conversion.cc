@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/console.h"
+#include "common/file_names.h"
 #include "common/interrupt.h"
 #include "common/line_reader.h"
 #include "common/text_scan.h"
@@ -40,15 +41,6 @@ int open_regular_file(const std::string& path, struct stat& info) {
     return -1;
   }
   return fd;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 bool is_blank(const Line& line) {
@@ -134,10 +126,8 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
 }  // namespace
 
 bool companion_paths(const std::string& data_path, CompanionPaths& paths) {
-  const size_t slash = data_path.find_last_of('/');
-  const size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  const size_t dot = data_path.find_last_of('.');
-  if (dot == std::string::npos || dot < name_start) return false;
+  const size_t dot = extension_dot(data_path);
+  if (dot == std::string::npos) return false;
   const std::string stem = data_path.substr(0, dot);
   paths.history = stem + ".HST";
   paths.header = stem + ".HDR";
@@ -153,9 +143,7 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
   }
   console_message("\n* Creating file ", paths.history, "\n");
 
-  const std::string_view extension =
-      std::string_view(data_path).substr(data_path.find_last_of('.') + 1);
-  if (equals_ignoring_case(extension, "HST")) {
+  if (has_extension(data_path, "HST")) {
     console_message("    Data file and history file are the same: ", data_path, "\n");
     return ConversionResult::kFailed;
   }

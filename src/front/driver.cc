@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/console.h"
+#include "common/file_names.h"
 #include "common/interrupt.h"
 #include "convert/conversion.h"
 #include "front/command_line.h"
@@ -17,16 +18,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 255;
-
-bool has_history_extension(std::string_view path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos || name.size() - dot != 4) return false;
-  std::string upper(name.substr(dot + 1));
-  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  return upper == "HDR" || upper == "HST";
-}
 
 }  // namespace
 
@@ -40,7 +31,8 @@ std::vector<std::string> find_data_files(const std::string& argument) {
   if (::glob(argument.c_str(), 0, nullptr, &matches) == 0) {
     for (size_t i = 0; i < matches.gl_pathc; ++i) {
       const char* path = matches.gl_pathv[i];
-      if (::stat(path, &info) == 0 && S_ISREG(info.st_mode) && !has_history_extension(path)) {
+      if (::stat(path, &info) == 0 && S_ISREG(info.st_mode) && !has_extension(path, "HDR") &&
+          !has_extension(path, "HST")) {
         found.emplace_back(path);
       }
     }
