@@ -1,9 +1,11 @@
 // The lines of a text file, split independently of LineReader so that the
 // fuzz checks can compare the converter against them: LF ends a line, CR LF
 // reads as LF, a CR elsewhere (also at the very end) is an ordinary character,
-// 0x1A ends the file, and a line longer than kMaxLineLength is too long.
+// 0x1A ends the file, a UTF-8 byte-order mark at the start is no text, and a
+// line longer than kMaxLineLength is too long.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -16,7 +18,10 @@ struct ReferenceLine {
   bool too_long = false;
 };
 
-inline std::vector<ReferenceLine> reference_lines(std::string_view bytes) {
+// `max_length` above kMaxLineLength gives lines that are read whole.
+inline std::vector<ReferenceLine> reference_lines(std::string_view bytes,
+                                                  size_t max_length = kMaxLineLength) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   bytes = bytes.substr(0, bytes.find('\x1A'));
   std::vector<ReferenceLine> lines;
   size_t pos = 0;
@@ -31,8 +36,8 @@ inline std::vector<ReferenceLine> reference_lines(std::string_view bytes) {
       if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
       pos = newline + 1;
     }
-    const bool too_long = text.size() > kMaxLineLength;
-    lines.push_back({too_long ? text.substr(0, kMaxLineLength) : text, too_long});
+    const bool too_long = text.size() > max_length;
+    lines.push_back({too_long ? text.substr(0, max_length) : text, too_long});
   }
   return lines;
 }

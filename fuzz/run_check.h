@@ -87,9 +87,13 @@ inline int64_t seconds_of(const LineTimestamp& s) {
   return days * 86400 + s.hour * 3600 + s.minute * 60 + s.second;
 }
 
-// The history file the conversion should write.
+// The history file the conversion should write; `has_valid` and
+// `has_malformed` tell whether any line had a valid date and time and whether
+// any was malformed.
 inline std::string expected_history(std::string_view data, int count,
-                                    const ConversionOptions& options, int64_t offset) {
+                                    const ConversionOptions& options, int64_t offset,
+                                    bool& has_valid, bool& has_malformed) {
+  has_valid = has_malformed = false;
   std::string out;
   std::string list;
   for (int i = 0; i < count; ++i) list += tag_name_of(i) + "\t \t";
@@ -103,12 +107,20 @@ inline std::string expected_history(std::string_view data, int count,
 
   const auto values = std::make_unique<double[]>(static_cast<size_t>(count));
   for (const ReferenceLine& line : reference_lines(data)) {
-    if (line.too_long) continue;
     LineTimestamp stamp;
     size_t column;
-    if (!parse_line_timestamp(line.text.data(), line.text.size(), stamp, column)) continue;
+    if (line.too_long || !parse_line_timestamp(line.text.data(), line.text.size(), stamp, column)) {
+      if (line.too_long || line.text.find_first_not_of(" \t\n\v\f\r") != std::string_view::npos) {
+        has_malformed = true;
+      }
+      continue;
+    }
     const int64_t utc = seconds_of(stamp) - offset;
-    if (utc < -11'644'473'600) continue;
+    if (utc < -11'644'473'600) {
+      has_malformed = true;
+      continue;
+    }
+    has_valid = true;
     if (options.has_start && compare_time(stamp, options.start) < 0) continue;
     if (options.has_finish && compare_time(stamp, options.finish) > 0) continue;
     if (options.delimited) {
@@ -165,12 +177,19 @@ inline std::string check_run(const uint8_t* bytes, size_t size) {
   auto tags = std::make_unique<TagTable>();
   TimeZone zone = east ? kEast : kUtc;
   const ConversionResult result = convert_file(folder.data, options, *tags, zone);
+  bool has_valid, has_malformed;
+  const std::string expected = expected_history(data, count, options, east ? kEastOffsetSeconds : 0,
+                                                has_valid, has_malformed);
+  if (has_malformed && !has_valid) {
+    // Nothing readable: the run fails and creates no history file.
+    if (result != ConversionResult::kFailed) return "a file without a valid line converted";
+    if (access(folder.history.c_str(), F_OK) == 0) return "a failed run left a history file";
+    return "";
+  }
   if (result != ConversionResult::kOk) return "the conversion failed";
 
   std::ifstream in(folder.history, std::ios::binary);
   const std::string history(std::istreambuf_iterator<char>(in), {});
-  const std::string expected =
-      expected_history(data, count, options, east ? kEastOffsetSeconds : 0);
   const size_t header_length =
       70 + static_cast<size_t>(expected[6] & 0xFF) + (static_cast<size_t>(expected[7] & 0xFF) << 8);
   if (history.size() < header_length) return "history file shorter than its header";

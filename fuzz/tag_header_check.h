@@ -29,10 +29,9 @@ inline ExpectedHeader expected_header(std::string_view bytes) {
   ExpectedHeader expected;
   const std::vector<ReferenceLine> lines = reference_lines(bytes);
   if (lines.empty()) return expected;
-  const std::string_view first = lines[0].text;
-  // The count keeps the low 16 bits of the saturated 32-bit value.
-  const auto count =
-      static_cast<int16_t>(read_saturated_int(first.data(), first.data() + first.size()));
+  // The count is the saturated 32-bit value of the whole first line.
+  const std::string_view first = reference_lines(bytes, SIZE_MAX)[0].text;
+  const int32_t count = read_saturated_int(first.data(), first.data() + first.size());
   if (count < 0 || count > kMaxTags) {
     expected.status = TagHeaderStatus::kInvalidCount;
     return expected;

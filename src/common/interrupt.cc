@@ -24,4 +24,7 @@ void install_stop_handlers() {
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   sigaction(SIGPIPE, &ignore, nullptr);
+  // Beyond the file-size limit a write then fails like any other, instead of
+  // the signal ending the process without a word.
+  sigaction(SIGXFSZ, &ignore, nullptr);
 }

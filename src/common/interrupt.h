@@ -8,5 +8,6 @@ extern volatile std::sig_atomic_t g_stop_signal;
 
 // Installs handlers that only record the signal, so that the run can stop at a
 // record boundary. Also ignores SIGPIPE, so a closed standard output cannot
-// end the process.
+// end the process, and SIGXFSZ, so a write beyond the file-size limit fails
+// and is reported.
 void install_stop_handlers();

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "common/text_scan.h"
+
 namespace {
 
 constexpr char kEndOfFile = 0x1A;
@@ -39,6 +41,24 @@ void refill(LineReader& r) {
   }
 }
 
+// The next unread byte, reading more when needed; -1 at the end of the file.
+int peek_byte(LineReader& r) {
+  if (r.begin == r.end) {
+    if (r.at_eof) return -1;
+    refill(r);
+    if (r.begin == r.end) return -1;
+  }
+  return static_cast<unsigned char>(r.buffer[r.begin]);
+}
+
+// Editors on Windows start UTF-8 files with EF BB BF; it is no part of the text.
+void skip_byte_order_mark(LineReader& r) {
+  r.at_start = false;
+  while (r.end - r.begin < 3 && !r.at_eof) refill(r);
+  const char* p = r.buffer.get() + r.begin;
+  if (r.end - r.begin >= 3 && p[0] == '\xEF' && p[1] == '\xBB' && p[2] == '\xBF') r.begin += 3;
+}
+
 }  // namespace
 
 void line_reader_init(LineReader& reader, int fd, size_t read_size) {
@@ -50,6 +70,7 @@ void line_reader_init(LineReader& reader, int fd, size_t read_size) {
 }
 
 bool next_line(LineReader& r, Line& line) {
+  if (r.at_start) skip_byte_order_mark(r);
   for (;;) {
     char* const base = r.buffer.get();
     const size_t available = r.end - r.begin;
@@ -95,4 +116,36 @@ bool next_line(LineReader& r, Line& line) {
     }
     refill(r);
   }
+}
+
+bool next_line_as_integer(LineReader& r, int32_t& value) {
+  if (r.at_start) skip_byte_order_mark(r);
+  int c = peek_byte(r);
+  if (c < 0) return false;
+  for (; c >= 0 && c != '\n' && is_space(static_cast<char>(c)); c = peek_byte(r)) ++r.begin;
+  // Sign and significant digits; leading zeros change nothing, and more
+  // digits than these saturate anyway.
+  char head[16];
+  size_t used = 0;
+  if (c == '+' || c == '-') {
+    head[used++] = static_cast<char>(c);
+    ++r.begin;
+  }
+  for (c = peek_byte(r); c == '0'; c = peek_byte(r)) ++r.begin;
+  for (; c >= 0 && is_digit(static_cast<char>(c)); c = peek_byte(r)) {
+    if (used < sizeof head) head[used++] = static_cast<char>(c);
+    ++r.begin;
+  }
+  value = read_saturated_int(head, head + used);
+  // Drop the rest of the line, its line feed included.
+  while (peek_byte(r) >= 0) {
+    const char* start = r.buffer.get() + r.begin;
+    const void* newline = std::memchr(start, '\n', r.end - r.begin);
+    if (newline != nullptr) {
+      r.begin += static_cast<size_t>(static_cast<const char*>(newline) - start) + 1;
+      break;
+    }
+    r.begin = r.end;
+  }
+  return true;
 }

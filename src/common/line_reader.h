@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 constexpr size_t kMaxLineLength = 1'048'576;
@@ -20,6 +21,7 @@ struct LineReader {
   bool at_eof = false;
   bool read_failed = false;  // a read error ended the file early
   bool skipping = false;     // discarding the rest of an overlong line
+  bool at_start = true;      // nothing handed out yet: a byte-order mark may come first
 };
 
 // One line, without its line end. Valid until the next call of next_line.
@@ -35,5 +37,12 @@ struct Line {
 void line_reader_init(LineReader& reader, int fd, size_t read_size = 1 << 20);
 
 // Hands out the next line. Returns false at the end of the file or after a
-// read error (then `read_failed` is set).
+// read error (then `read_failed` is set). A UTF-8 byte-order mark at the very
+// start of the file is skipped; it does not count as a line.
 bool next_line(LineReader& reader, Line& line);
+
+// Reads the next whole line, of any length, as a decimal integer (as
+// read_saturated_int does: white space, one sign, digits, saturating at the
+// signed 32-bit limits) and drops the rest of it. Returns false when there is
+// no line left.
+bool next_line_as_integer(LineReader& reader, int32_t& value);

@@ -56,6 +56,12 @@ struct MalformedLines {
   uint64_t first = 0;
 };
 
+// Ends a run that has failed or stopped: the history file stays as it was.
+ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
+  discard_history(writer);
+  return result;
+}
+
 void note_malformed(MalformedLines& malformed, uint64_t line_number) {
   if (malformed.count++ == 0) malformed.first = line_number;
 }
@@ -70,6 +76,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   ProgressCounter counter;
   progress_start(counter, console_is_terminal());
   MalformedLines malformed;
+  uint64_t valid_lines = 0;  // lines with a valid date and time, kept by the window or not
   uint64_t line_number = 0;
   DayCache day_cache;
   Line line;
@@ -93,6 +100,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       note_malformed(malformed, line_number);
       continue;
     }
+    ++valid_lines;
     if (windowed && !in_time_window(stamp, options)) continue;
 
     if (options.delimited) {
@@ -111,16 +119,22 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
     console_message("\n    Skipped malformed lines: ", std::to_string(malformed.count),
                     " (first at line " + std::to_string(malformed.first) + ")\n");
   }
-  bool ok = close_history(writer);
+  if (interrupted || g_stop_signal != 0) {
+    console_message("\n    Conversion interrupted: ", writer.path, "\n");
+    return abandon(writer, ConversionResult::kInterrupted);
+  }
   if (reader.read_failed) {
     console_message("\n    Could not read file: ", data_path, "\n");
-    ok = false;
+    return abandon(writer, ConversionResult::kFailed);
   }
-  if (interrupted) {
-    console_message("\n    Conversion interrupted: ", writer.path, "\n");
-    return ConversionResult::kInterrupted;
+  if (writer.failed) return abandon(writer, ConversionResult::kFailed);
+  // A file of nothing but malformed lines was the wrong file or the wrong
+  // format: keeping the old history file is the only useful result.
+  if (malformed.count > 0 && valid_lines == 0) {
+    console_message("    No valid line in file: ", data_path, "\n");
+    return abandon(writer, ConversionResult::kFailed);
   }
-  return ok ? ConversionResult::kOk : ConversionResult::kFailed;
+  return commit_history(writer) ? ConversionResult::kOk : ConversionResult::kFailed;
 }
 
 }  // namespace

@@ -2,16 +2,16 @@
 
 #include <cstring>
 
-#include "common/text_scan.h"
 #include "history/history_file.h"
 
 TagHeaderStatus read_tag_header(LineReader& reader, TagTable& tags) {
   tags.count = 0;
-  Line line;
-  if (!next_line(reader, line)) return TagHeaderStatus::kOk;
-  const auto count = static_cast<int16_t>(read_saturated_int(line.data, line.data + line.size));
+  int32_t count;
+  if (!next_line_as_integer(reader, count)) return TagHeaderStatus::kOk;
+  // Checked as written: 65537 is no valid count, whatever its low 16 bits say.
   if (count < 0 || count > kMaxTags) return TagHeaderStatus::kInvalidCount;
 
+  Line line;
   size_t list_length = 0;
   for (int i = 0; i < count; ++i) {
     size_t length = 0;
@@ -25,6 +25,6 @@ TagHeaderStatus read_tag_header(LineReader& reader, TagTable& tags) {
     tags.names[i][length] = '\0';
     tags.name_length[i] = static_cast<uint8_t>(length);
   }
-  tags.count = count;
+  tags.count = static_cast<int16_t>(count);
   return TagHeaderStatus::kOk;
 }

@@ -11,8 +11,8 @@ enum class TagHeaderStatus {
   kTagListTooLong,  // the names and their separators exceed the history file's tag list
 };
 
-// Fills `tags` from the header text. The first line is the count, read as a
-// decimal integer (white space, sign, saturating) and kept in 16 bits. Each of
+// Fills `tags` from the header text. The first line is the count, read whole
+// as a decimal integer (white space, sign, saturating) and checked as read. Each of
 // the next `count` lines gives one name: its text up to the first blank, line
 // feed or NUL byte. Missing lines give empty names; an empty file gives no
 // tags. Lines after the names are ignored.

@@ -29,6 +29,13 @@ Result read_header(const std::string& content) {
   return result;
 }
 
+// `head`, then `count` times `fill`, then `tail`.
+std::string padded(const char* head, size_t count, char fill, const char* tail) {
+  std::string out = head;
+  out.append(count, fill);
+  return out.append(tail);
+}
+
 TEST(ReadTagHeaderTest, ReadsCountAndNames) {
   const std::string name254(254, 'n');
   const struct {
@@ -44,7 +51,12 @@ TEST(ReadTagHeaderTest, ReadsCountAndNames) {
       {"1\nA\rB\n", {"A\rB"}},
       {std::string("1\nAB\0CD\n", 8), {"AB"}},
       {"  +2 tags\nX\nY\n", {"X", "Y"}},
-      {"65537\nONE\n", {"ONE"}},  // kept in 16 bits
+      {"\xEF\xBB\xBF"
+       "2\r\nT1\r\nT2\r\n",
+       {"T1", "T2"}},                                             // byte-order mark
+      {padded("", 1'100'000, ' ', "+0002\nX\nY\n"), {"X", "Y"}},  // a count line over 1 MiB
+      {padded("-", 1'100'000, '0', "0\n"), {}},
+      {padded("1", 2'000'000, 'x', "\nNAME\n"), {"NAME"}},
       {"1\n" + name254 + " comment\n", {name254}},
       {"1\nT1 " + std::string(20000, 'c') + "\n", {"T1"}},
       {"x\nT1\n", {}},
@@ -70,7 +82,11 @@ TEST(ReadTagHeaderTest, RejectsWhatTheHistoryFileCannotHold) {
   } cases[] = {
       {"-1\n", TagHeaderStatus::kInvalidCount},
       {"251\n", TagHeaderStatus::kInvalidCount},
-      {"40000\n", TagHeaderStatus::kInvalidCount},  // -25536 in 16 bits
+      {"40000\n", TagHeaderStatus::kInvalidCount},       // -25536 in 16 bits
+      {"65537\nONE\n", TagHeaderStatus::kInvalidCount},  // 1 in 16 bits
+      {"65536\n", TagHeaderStatus::kInvalidCount},       // 0 in 16 bits
+      {"99999999999999999999\n", TagHeaderStatus::kInvalidCount},
+      {padded("1", 1'100'000, '0', "\n"), TagHeaderStatus::kInvalidCount},
       {"1\n" + std::string(255, 'n') + "\n", TagHeaderStatus::kNameTooLong},
       {many, TagHeaderStatus::kTagListTooLong},
       {fits, TagHeaderStatus::kOk},

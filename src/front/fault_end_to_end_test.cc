@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <random>
 
 #include "front/end_to_end_harness.h"
@@ -64,7 +65,17 @@ std::string random_text(std::mt19937& random, size_t size) {
   return out;
 }
 
-TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveWholeRecordsOfTheCompleteRun) {
+// Names in `dir` that a run may have left behind: hidden temporary files.
+std::vector<std::string> hidden_files(const fs::path& dir) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name[0] == '.' && name != ".stdout") found.push_back(name);
+  }
+  return found;
+}
+
+TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveTheOldHistoryFileOrTheCompleteOne) {
   write_file(dir_ / "s.HDR", "2\nA\nB\n");
   write_file(dir_ / "s.txt", big_log(600'000));
   const auto started = std::chrono::steady_clock::now();
@@ -73,8 +84,7 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveWholeRecordsOfTheCompleteRun) {
                             std::chrono::steady_clock::now() - started)
                             .count();
   const std::string complete = read_file(dir_ / "s.HST");
-  const size_t header = 70 + 8, record = 24;
-  ASSERT_EQ(complete.size(), header + 600'000 * record);
+  ASSERT_EQ(complete.size(), 70 + 8 + 600'000 * 24u);
 
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
@@ -85,7 +95,8 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveWholeRecordsOfTheCompleteRun) {
   int interrupted = 0;
   for (int i = 0; i < 60; ++i) {
     const int signal_number = signals[i % 3];
-    const std::string before = read_file(dir_ / "s.HST");
+    const std::string old = "an older history file " + std::to_string(i);
+    write_file(dir_ / "s.HST", old);
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
     close(null_fd);
@@ -93,26 +104,132 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveWholeRecordsOfTheCompleteRun) {
     kill(pid, signal_number);
     const int status = wait_for(pid);
     const std::string after = read_file(dir_ / "s.HST");
-    if (status >= 1000) {
-      // Killed before its handlers were in place: nothing was touched.
-      EXPECT_EQ(status, 1000 + signal_number) << i;
-      EXPECT_EQ(after, before) << i;
-      continue;
-    }
+    EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{}) << i;
     if (status == 0) {
       EXPECT_EQ(after, complete) << i;  // finished before the signal arrived
       continue;
     }
-    ++interrupted;
-    EXPECT_EQ(status, 128 + signal_number) << i;
-    ASSERT_GE(after.size(), header) << i;
-    EXPECT_EQ((after.size() - header) % record, 0u) << i;
-    EXPECT_EQ(after.compare(0, after.size(), complete, 0, after.size()), 0) << i;
+    // Stopped, or killed before its handlers were in place: nothing changed.
+    EXPECT_TRUE(status == 128 + signal_number || status == 1000 + signal_number) << i << status;
+    EXPECT_EQ(after, old) << i;
+    interrupted += status == 128 + signal_number;
   }
   // Most moments fall within the run; a handful at least must have stopped it.
   EXPECT_GE(interrupted, 6);
   RecordProperty("interrupted", interrupted);
   RecordProperty("full_run_us", static_cast<int>(full_run));
+}
+
+// Every way a run can fail after the history file was started leaves the old
+// history file byte for byte, and no temporary file.
+TEST_F(FaultTest, FailedRunsKeepTheOldHistoryFile) {
+  fs::create_symlink("/proc/self/mem", dir_ / "unreadable.txt");  // reads fail with EIO
+  write_file(dir_ / "unreadable.HDR", "0\n");
+  write_file(dir_ / "iso.txt", "2015-03-05 10:20:30\t1.5\n2015-03-05 10:20:31\t1.5\n\n");
+  write_file(dir_ / "iso.HDR", "1\nV\n");
+  write_file(dir_ / "large.txt", big_log(20'000));
+  write_file(dir_ / "large.HDR", "2\nA\nB\n");
+  write_file(dir_ / "count.txt", "05/03/2015 10:20:30\n");
+  write_file(dir_ / "count.HDR",
+             "\xEF\xBB\xBF"
+             "65537\nA\n");
+  const struct {
+    std::string stem;
+    rlim_t file_size_limit;
+    std::string message;
+  } cases[] = {
+      {"unreadable", RLIM_INFINITY, "\n    Could not read file: unreadable.txt\n\n\n"},
+      {"iso", RLIM_INFINITY,
+       "\n    Skipped malformed lines: 2 (first at line 1)\n"
+       "    No valid line in file: iso.txt\n\n\n"},
+      {"large", 100'000, "\n    Could not write file: large.HST\n\n\n"},
+      {"count", RLIM_INFINITY, "    Invalid tag count in file: count.HDR\n\n\n"},
+  };
+  for (const auto& c : cases) {
+    const fs::path history = dir_ / (c.stem + ".HST");
+    write_file(history, "precious");
+    // The child inherits the limit; the test itself writes nothing meanwhile.
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = c.file_size_limit;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    // Standard output goes through a pipe, which the limit does not cut short.
+    int pipe_fds[2];
+    ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
+    const pid_t pid = spawn(dir_, {c.stem + ".txt"}, pipe_fds[1]);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    close(pipe_fds[1]);
+    std::string out;
+    char chunk[65536];
+    for (ssize_t n; (n = read(pipe_fds[0], chunk, sizeof chunk)) > 0;) {
+      out.append(chunk, static_cast<size_t>(n));
+    }
+    close(pipe_fds[0]);
+    EXPECT_EQ(wait_for(pid), 1) << c.stem;
+    ASSERT_GE(out.size(), c.message.size()) << c.stem;
+    EXPECT_EQ(out.substr(out.size() - c.message.size()), c.message) << c.stem;
+    EXPECT_EQ(read_file(history), "precious") << c.stem;
+    EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{}) << c.stem;
+  }
+}
+
+// Two runs on one data file at once each write a whole file of their own:
+// the last to finish wins, and nothing else is left.
+TEST_F(FaultTest, ConcurrentRunsLeaveOneWholeFile) {
+  write_file(dir_ / "c.HDR", "2\nA\nB\n");
+  write_file(dir_ / "c.txt", big_log(200'000));
+  ASSERT_EQ(run({"c.txt"}).status, 0);
+  const std::string complete = read_file(dir_ / "c.HST");
+  for (int round = 0; round < 2; ++round) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < 2; ++i) {
+      const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+      pids.push_back(spawn(dir_, {"c.txt"}, null_fd));
+      close(null_fd);
+    }
+    for (const pid_t pid : pids) EXPECT_EQ(wait_for(pid), 0);
+    EXPECT_EQ(read_file(dir_ / "c.HST"), complete);
+    EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{});
+  }
+}
+
+// The new file gets the permissions a created file gets, a replaced one keeps
+// its own, and a symbolic link leads to the file that is replaced.
+TEST_F(FaultTest, ReplacementKeepsPermissionsAndLinks) {
+  write_file(dir_ / "p.HDR", "0\n");
+  write_file(dir_ / "p.txt", "05/03/2015 10:20:30\n");
+  const mode_t saved = umask(027);
+  EXPECT_EQ(run({"p.txt"}).status, 0);
+  umask(saved);
+  EXPECT_EQ(fs::status(dir_ / "p.HST").permissions(), fs::perms(0640));
+  const std::string converted = read_file(dir_ / "p.HST");
+
+  write_file(dir_ / "p.HST", "old");
+  fs::permissions(dir_ / "p.HST", fs::perms(0604));
+  EXPECT_EQ(run({"p.txt"}).status, 0);
+  EXPECT_EQ(fs::status(dir_ / "p.HST").permissions(), fs::perms(0604));
+  EXPECT_EQ(read_file(dir_ / "p.HST"), converted);
+
+  fs::create_directories(dir_ / "real");
+  fs::rename(dir_ / "p.HST", dir_ / "real" / "target.HST");
+  write_file(dir_ / "real" / "target.HST", "old");
+  fs::create_symlink("real/target.HST", dir_ / "p.HST");
+  EXPECT_EQ(run({"p.txt"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "p.HST"));
+  EXPECT_EQ(read_file(dir_ / "real" / "target.HST"), converted);
+  EXPECT_EQ(hidden_files(dir_ / "real"), std::vector<std::string>{});
+
+  if (geteuid() != 0) {  // root may write a read-only file, so it is not refused
+    fs::remove(dir_ / "p.HST");
+    write_file(dir_ / "p.HST", "read-only");
+    fs::permissions(dir_ / "p.HST", fs::perms(0444));
+    const RunResult r = run({"p.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("    Could not create file: p.HST\n"), std::string::npos);
+    EXPECT_EQ(read_file(dir_ / "p.HST"), "read-only");
+  }
+  EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{});
 }
 
 TEST_F(FaultTest, SkipsGarbageLinesWithoutCrashing) {
@@ -141,18 +258,29 @@ TEST_F(FaultTest, SkipsGarbageLinesWithoutCrashing) {
        "Skipped malformed lines: 1 (first at line 1)"},
       {"too long with cr", stamp + value + std::string(kMaxLine - 30, 'x') + "\r", 0, 0,
        "Skipped malformed lines: 1 (first at line 1)"},
+      {"byte-order mark", "\xEF\xBB\xBF" + stamp + value + "\n", 1, 1.5, ""},
+      {"blank lines only", "\n  \r\n\t\n", 0, 0, ""},
   };
   write_file(dir_ / "g.HDR", "1\nV\n");
   for (const auto& c : cases) {
     write_file(dir_ / "g.txt", c.data);
+    write_file(dir_ / "g.HST", "precious");
     const RunResult r = run({"g.txt"});
-    EXPECT_EQ(r.status, 0) << c.name;
     if (c.skipped.empty()) {
       EXPECT_EQ(r.out.find("Skipped"), std::string::npos) << c.name;
     } else {
       EXPECT_NE(r.out.find("\n    " + c.skipped), std::string::npos) << c.name;
     }
     const std::string hst = read_file(dir_ / "g.HST");
+    if (c.records == 0 && !c.skipped.empty()) {
+      // Nothing but malformed lines: a failure that keeps the old history file.
+      EXPECT_EQ(r.status, 1) << c.name;
+      EXPECT_NE(r.out.find(")\n    No valid line in file: g.txt\n\n\n"), std::string::npos)
+          << c.name << r.out.substr(r.out.size() - 80);
+      EXPECT_EQ(hst, "precious") << c.name;
+      continue;
+    }
+    EXPECT_EQ(r.status, 0) << c.name;
     ASSERT_EQ(hst.size(), 74 + 16 * c.records) << c.name;
     if (c.records > 0) {
       EXPECT_EQ(f64(hst, 74 + 8), c.value) << c.name;

@@ -276,51 +276,6 @@ TEST_F(TagpressTest, ConvertsEveryFileAPatternMatches) {
   EXPECT_EQ(one.out.find("c.HST"), std::string::npos);
 }
 
-TEST_F(TagpressTest, ReportsAFullDisk) {
-  write_file(dir_ / "full.HDR", "1\nT\n");
-  std::string lines;
-  for (int i = 0; i < 100000; ++i) lines += "05/03/2015 10:20:30\t      1.25\n";
-  write_file(dir_ / "full.txt", lines);
-  fs::create_symlink("/dev/full", dir_ / "full.HST");
-  const RunResult r = run({"full.txt"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("\n    Could not write file: full.HST\n"), std::string::npos);
-  EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
-}
-
-TEST_F(TagpressTest, StopSignalsLeaveWholeRecordsOnly) {
-  write_file(dir_ / "s.HDR", "2\nA\nB\n");
-  write_file(dir_ / "s.txt", big_log(400000));
-  ASSERT_EQ(run({"s.txt"}).status, 0);
-  const std::string complete = read_file(dir_ / "s.HST");
-  const size_t header = 70 + 8, record = 24;
-
-  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
-  for (int i = 0; i < 12; ++i) {
-    const int signal_number = signals[i % 3];
-    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
-    close(null_fd);
-    usleep(static_cast<useconds_t>(2000 + i * 5000));
-    kill(pid, signal_number);
-    const int status = wait_for(pid);
-    const std::string partial = read_file(dir_ / "s.HST");
-    if (status >= 1000) {
-      // Killed while starting, before its handlers were in place: nothing was touched.
-      EXPECT_EQ(partial, complete);
-      continue;
-    }
-    if (status == 0) {
-      EXPECT_EQ(partial, complete);  // finished before the signal arrived
-      continue;
-    }
-    EXPECT_EQ(status, 128 + signal_number) << i;
-    ASSERT_GE(partial.size(), header) << i;
-    EXPECT_EQ((partial.size() - header) % record, 0u) << i;
-    EXPECT_EQ(partial, complete.substr(0, partial.size())) << i;
-  }
-}
-
 TEST_F(TagpressTest, KeepsConvertingWhenStandardOutputCloses) {
   write_file(dir_ / "p.HDR", "2\nA\nB\n");
   write_file(dir_ / "p.txt", big_log(200000));

@@ -2,6 +2,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/console.h"
@@ -10,6 +13,9 @@
 namespace {
 
 constexpr size_t kWriteChunk = 1 << 20;
+constexpr int kMaxSymbolicLinks = 40;
+constexpr char kTempSuffix[] = ".XXXXXX";
+constexpr size_t kTempSuffixLength = sizeof kTempSuffix - 1;
 
 void store_le16(std::string& out, size_t offset, uint16_t v) {
   out[offset] = static_cast<char>(v & 0xFF);
@@ -19,6 +25,57 @@ void store_le16(std::string& out, size_t offset, uint16_t v) {
 void report_write_failure(HistoryWriter& w) {
   if (!w.failed) console_message("\n    Could not write file: ", w.path, "\n");
   w.failed = true;
+}
+
+std::string folder_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file that writing to `path` would reach: `path` itself, or the end of
+// its chain of symbolic links (which need not exist yet). False for a loop.
+bool resolve_links(const std::string& path, std::string& target) {
+  target = path;
+  for (int hops = 0; hops < kMaxSymbolicLinks; ++hops) {
+    struct stat info;
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n < 0 || static_cast<size_t>(n) >= link.size()) return false;
+    link.resize(static_cast<size_t>(n));
+    target = link[0] == '/' ? link : folder_of(target) + "/" + link;
+  }
+  return false;
+}
+
+// A hidden name beside `target` for mkstemp: ".NAME.XXXXXX", with NAME cut
+// short where the whole would exceed the folder's name limit.
+std::string temp_template(const std::string& target) {
+  const std::string folder = folder_of(target);
+  const size_t slash = target.rfind('/');
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (limit <= 0) limit = NAME_MAX;
+  const size_t room = static_cast<size_t>(limit) - 1 - kTempSuffixLength;
+  if (name.size() > room) name.resize(room);
+  const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  return prefix + "." + name + kTempSuffix;
+}
+
+mode_t current_umask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+// Closes and removes the temporary file, if any.
+void remove_temp(HistoryWriter& w) {
+  if (w.fd >= 0) ::close(w.fd);
+  w.fd = -1;
+  if (!w.temp_path.empty()) ::unlink(w.temp_path.c_str());
+  w.temp_path.clear();
+  w.buffer.reset();
 }
 
 }  // namespace
@@ -47,19 +104,36 @@ void encode_history_header(const TagTable& tags, std::string& out) {
 bool create_history_file(const std::string& path, const TagTable& tags, HistoryWriter& w) {
   w = HistoryWriter{};
   w.path = path;
-  w.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  struct stat existing;
+  const bool resolved = resolve_links(path, w.target_path);
+  const bool replaces = resolved && ::stat(w.target_path.c_str(), &existing) == 0;
+  // What could not be opened for writing in place is refused, although a
+  // rename could replace it: a link loop, a directory, a device, a read-only file.
+  const bool refused = !resolved || (replaces && !S_ISREG(existing.st_mode)) ||
+                       (replaces && ::access(w.target_path.c_str(), W_OK) != 0);
+  std::string temp = temp_template(w.target_path);
+  if (!refused) w.fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (w.fd < 0) {
     console_message("    Could not create file: ", path, "\n");
     return false;
   }
+  w.temp_path = temp;
+  if (replaces) {
+    // Keep the replaced file's owner where allowed, and its permission bits.
+    if (::fchown(w.fd, existing.st_uid, existing.st_gid) != 0) {
+      // Not permitted for another user's file: the new file is ours.
+    }
+    ::fchmod(w.fd, existing.st_mode & 07777);
+  } else {
+    ::fchmod(w.fd, 0666 & ~current_umask());
+  }
+
   std::string header;
   encode_history_header(tags, header);
-  w.header_length = header.size();
   w.record_length = history_record_length(tags.count);
-  if (write_fully(w.fd, header.data(), header.size(), w.bytes_in_file) != 0) {
+  if (write_fully(w.fd, header.data(), header.size()) != 0) {
     report_write_failure(w);
-    ::close(w.fd);
-    w.fd = -1;
+    remove_temp(w);
     return false;
   }
   // A whole number of the largest records fits, so a flush is never needed mid-record.
@@ -69,32 +143,32 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
 }
 
 bool flush_history(HistoryWriter& w) {
-  if (w.failed) {
-    w.used = 0;
-    return false;
-  }
-  if (w.used == 0) return true;
-  const bool ok = write_fully(w.fd, w.buffer.get(), w.used, w.bytes_in_file) == 0;
+  const size_t pending = w.used;
   w.used = 0;
-  if (ok) return true;
+  if (w.failed) return false;
+  if (pending == 0) return true;
+  if (write_fully(w.fd, w.buffer.get(), pending) == 0) return true;
   report_write_failure(w);
-  // Drop a partly written record so that the file holds whole records only.
-  const uint64_t records = (w.bytes_in_file - w.header_length) / w.record_length;
-  const uint64_t whole = w.header_length + records * w.record_length;
-  if (whole != w.bytes_in_file && ::ftruncate(w.fd, static_cast<off_t>(whole)) == 0) {
-    w.bytes_in_file = whole;
-  }
   return false;
 }
 
-bool close_history(HistoryWriter& w) {
-  if (w.fd < 0) return !w.failed;
+bool commit_history(HistoryWriter& w) {
+  if (w.fd < 0) return false;
   bool ok = flush_history(w);
-  if (::close(w.fd) != 0 && ok) {
-    report_write_failure(w);
-    ok = false;
-  }
+  const int fd = w.fd;
   w.fd = -1;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(w.temp_path.c_str(), w.target_path.c_str()) != 0) ok = false;
+  if (!ok) {
+    report_write_failure(w);
+    remove_temp(w);
+    return false;
+  }
+  w.temp_path.clear();
   w.buffer.reset();
-  return ok;
+  return true;
+}
+
+void discard_history(HistoryWriter& w) {
+  remove_temp(w);
 }

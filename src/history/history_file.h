@@ -37,23 +37,28 @@ constexpr size_t history_record_length(int tag_count) {
 // Appends the complete header for `tags` (70 fixed bytes plus the tag list) to `out`.
 void encode_history_header(const TagTable& tags, std::string& out);
 
-// A history file open for writing. Records are collected in a buffer and
-// written in chunks of whole records; the file never ends in a partial record.
+// A history file being written. The header and records go to a hidden
+// temporary file beside the final one; only commit_history puts it in place,
+// so the file that `path` names is either the complete result or untouched.
+// Records are collected in a buffer and written in chunks of whole records.
 struct HistoryWriter {
   int fd = -1;
-  std::string path;
+  std::string path;         // the history file as named: every message names it
+  std::string target_path;  // the file that is replaced: `path`, or where its symbolic links lead
+  std::string temp_path;    // the temporary file while it exists
   size_t record_length = 0;
-  uint64_t bytes_in_file = 0;  // what reached the file
-  uint64_t header_length = 0;
   std::unique_ptr<unsigned char[]> buffer;
   size_t capacity = 0;
   size_t used = 0;
   bool failed = false;  // a write failed; the message has been printed
 };
 
-// Creates `path` (truncating an existing file) and writes the header for
-// `tags`. On failure prints "Could not create file" or "Could not write file"
-// and returns false, with the file closed.
+// Starts the history file `path`: refuses an existing one that is not a
+// regular file or may not be written, then creates the temporary file (with
+// the permission bits the replaced file has, or 0666 less the umask for a new
+// one) and writes the header for `tags` into it. On failure prints "Could not
+// create file" or "Could not write file", removes what it created and returns
+// false; `path` is untouched either way.
 bool create_history_file(const std::string& path, const TagTable& tags, HistoryWriter& writer);
 
 // Appends one record: `ticks`, then `count` values. The record length of the
@@ -61,11 +66,17 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
 inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count);
 
 // Writes out every buffered record. On a write error prints "Could not write
-// file", cuts the file back to its last whole record and returns false.
+// file" (once) and returns false.
 bool flush_history(HistoryWriter& writer);
 
-// Flushes and closes the file. Returns false if anything failed.
-bool close_history(HistoryWriter& writer);
+// Flushes and closes the temporary file and renames it over the history file.
+// On any failure prints "Could not write file", removes the temporary file
+// and returns false, leaving the history file as it was.
+bool commit_history(HistoryWriter& writer);
+
+// Closes and removes the temporary file: the history file stays as it was.
+// Harmless when nothing is open.
+void discard_history(HistoryWriter& writer);
 
 // --- implementation of the inline hot path ---
 

@@ -1,6 +1,7 @@
 #include "history/history_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,35 +75,60 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
   ASSERT_TRUE(create_history_file(path, *tags, writer));
   const double values[] = {1.25, -3.5};
   for (int i = 0; i < 100000; ++i) append_record(writer, 0x01D0572E018EEB00, values, 2);
-  ASSERT_TRUE(close_history(writer));
+  flush_history(writer);
+  EXPECT_EQ(read_file(path), std::string(5000, 'o'));  // untouched until the commit
+  ASSERT_TRUE(commit_history(writer));
   const std::string bytes = read_file(path);
   ASSERT_EQ(bytes.size(), 78u + 100000 * 24);
   EXPECT_EQ(hex(bytes.substr(78, 24)),
             "00 EB 8E 01 2E 57 D0 01 00 00 00 00 00 00 F4 3F 00 00 00 00 00 00 0C C0");
   EXPECT_EQ(bytes.substr(78, 24), bytes.substr(bytes.size() - 24));
+
+  // A discarded run leaves the file as it was, and no temporary file.
+  ASSERT_TRUE(create_history_file(path, *tags, writer));
+  append_record(writer, 1, values, 2);
+  flush_history(writer);
+  discard_history(writer);
+  EXPECT_EQ(read_file(path), bytes);
   std::remove(path.c_str());
-  rmdir(dir);
+  EXPECT_EQ(rmdir(dir), 0);  // empty
 }
 
-TEST(HistoryWriterTest, ReportsAFullDisk) {
+// Runs `body` with the console captured; what it printed.
+template <typename Body>
+std::string console_of(Body body) {
   FILE* out = std::tmpfile();
   console_open(fileno(out));
-  auto tags = tag_table_of({"A"});
-  HistoryWriter writer;
-  bool ok = create_history_file("/dev/full", *tags, writer);
-  if (ok) {
-    const double value = 1.0;
-    append_record(writer, 1, &value, 1);
-    ok = close_history(writer);
-  }
+  body();
   console_flush();
   console_open(1);
-  EXPECT_FALSE(ok);
   std::string printed(256, '\0');
   std::rewind(out);
   printed.resize(std::fread(printed.data(), 1, printed.size(), out));
   std::fclose(out);
-  EXPECT_EQ(printed, "\n    Could not write file: /dev/full\n");
+  return printed;
+}
+
+TEST(HistoryWriterTest, RefusesWhatCannotBeReplaced) {
+  char dir[] = "/tmp/history_test_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string folder = dir;
+  ASSERT_EQ(mkdir((folder + "/d.HST").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("/dev/full", (folder + "/full.HST").c_str()), 0);
+  ASSERT_EQ(symlink("loop.HST", (folder + "/loop.HST").c_str()), 0);
+  auto tags = tag_table_of({"A"});
+  for (const std::string name : {"d.HST", "full.HST", "loop.HST", "missing/x.HST"}) {
+    HistoryWriter writer;
+    const std::string path = folder + "/" + name;
+    bool ok = true;
+    EXPECT_EQ(console_of([&] { ok = create_history_file(path, *tags, writer); }),
+              "    Could not create file: " + path + "\n");
+    EXPECT_FALSE(ok) << name;
+  }
+  std::remove((folder + "/full.HST").c_str());
+  std::remove((folder + "/loop.HST").c_str());
+  rmdir((folder + "/d.HST").c_str());
+  EXPECT_EQ(rmdir(dir), 0);  // no temporary file left
 }
 
 }  // namespace
