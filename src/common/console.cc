@@ -13,7 +13,8 @@ constexpr size_t kBufferSize = 64 * 1024;
 struct Console {
   int fd = 1;
   bool terminal = false;
-  bool broken = false;  // a write failed for good; further output is dropped
+  bool broken = false;     // a write failed for good; further output is dropped
+  bool line_open = false;  // the last text did not end with a line feed
   size_t used = 0;
   char buffer[kBufferSize];
 };
@@ -31,6 +32,7 @@ void console_open(int fd) {
   console.terminal = ::isatty(fd) == 1;
   console.broken = false;
   console.used = 0;
+  console.line_open = false;
 }
 
 bool console_is_terminal() {
@@ -39,6 +41,7 @@ bool console_is_terminal() {
 
 void console_write(std::string_view text) {
   if (console.broken || text.empty()) return;
+  console.line_open = text.back() != '\n';
   if (text.size() > kBufferSize - console.used) {
     console_flush();
     if (text.size() > kBufferSize) {
@@ -55,6 +58,10 @@ void console_message(std::string_view a, std::string_view b, std::string_view c)
   console_write(b);
   console_write(c);
   if (console.terminal) console_flush();
+}
+
+bool console_line_open() {
+  return console.line_open;
 }
 
 void console_flush() {

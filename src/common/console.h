@@ -19,5 +19,9 @@ void console_write(std::string_view text);
 // Writes `a`, `b` and `c` as one message, shown at once on a terminal.
 void console_message(std::string_view a, std::string_view b = {}, std::string_view c = {});
 
+// True when the last text written did not end with a line feed (the
+// counter's line, say).
+bool console_line_open();
+
 // Writes out everything buffered.
 void console_flush();

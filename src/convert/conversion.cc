@@ -14,6 +14,7 @@
 #include "common/text_scan.h"
 #include "common/ticks.h"
 #include "convert/line_timestamp.h"
+#include "convert/line_warnings.h"
 #include "convert/progress_counter.h"
 #include "convert/tag_header.h"
 #include "convert/time_window.h"
@@ -69,7 +70,7 @@ void note_malformed(MalformedLines& malformed, uint64_t line_number) {
 // Streams the data file into the history file, one record per accepted line.
 ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
                                const ConversionOptions& options, const TagTable& tags,
-                               TimeZone& zone, const std::string& data_path) {
+                               TimeZone& zone, const std::string& data_path, Warnings& warnings) {
   const bool windowed = options.has_start || options.has_finish;
   const int count = tags.count;
   double values[kMaxTags];
@@ -81,6 +82,13 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   DayCache day_cache;
   Line line;
   bool interrupted = false;
+  // Misaligned fixed-width values and a step back in time are told once per file.
+  bool check_alignment = !options.delimited;
+  bool check_order = true;
+  bool has_previous = false;
+  Ticks previous_ticks = 0;
+  LineTimestamp previous_stamp;
+  uint64_t previous_number = 0;
 
   while (next_line(reader, line)) {
     ++line_number;
@@ -89,27 +97,60 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       interrupted = true;
       break;
     }
+    const LinePlace place{data_path, line_number};
     LineTimestamp stamp;
     size_t values_column;
     if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
-      if (line.too_long || !is_blank(line)) note_malformed(malformed, line_number);
+      if (line.too_long || !is_blank(line)) {
+        note_malformed(malformed, line_number);
+        warn_malformed_line(
+            warnings, place, {line.data, line.size},
+            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
+      }
       continue;
     }
     const int64_t utc = local_to_utc(zone, civil_seconds(stamp, day_cache));
     if (utc < -kSecondsFrom1601To1970) {
       note_malformed(malformed, line_number);
+      warn_malformed_line(warnings, place, {line.data, line.size}, MalformedReason::kBefore1601);
       continue;
     }
     ++valid_lines;
+    const Ticks ticks = static_cast<Ticks>(utc + kSecondsFrom1601To1970) * kTicksPerSecond +
+                        static_cast<Ticks>(stamp.millisecond) * kTicksPerMillisecond;
+    if (check_order) {
+      if (has_previous && ticks < previous_ticks) {
+        warn_backwards(warnings, place, stamp, previous_number, previous_stamp);
+        check_order = false;
+      }
+      has_previous = true;
+      previous_ticks = ticks;
+      previous_stamp = stamp;
+      previous_number = line_number;
+    }
     if (windowed && !in_time_window(stamp, options)) continue;
 
     if (options.delimited) {
-      extract_line_values(line.data, line.size, values_column, count, options.separator, values);
+      LayoutFindings findings;
+      extract_line_values(line.data, line.size, values_column, count, options.separator, values,
+                          findings);
+      if (findings.fields >= 0) warn_field_count(warnings, place, findings.fields, count);
+      if (findings.not_a_number >= 0) {
+        warn_not_a_number(warnings, place, {line.data, line.size}, values_column, options.separator,
+                          findings.not_a_number, values[findings.not_a_number]);
+      }
+    } else if (check_alignment) {
+      LayoutFindings findings;
+      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
+      if (findings.misaligned >= 0) {
+        warn_misaligned_value(warnings, place, {line.data, line.size},
+                              values_column + 11 * static_cast<size_t>(findings.misaligned),
+                              findings.misaligned, tags);
+        check_alignment = false;
+      }
     } else {
       extract_fixed_values(line.data, line.size, values_column, count, values);
     }
-    const Ticks ticks = static_cast<Ticks>(utc + kSecondsFrom1601To1970) * kTicksPerSecond +
-                        static_cast<Ticks>(stamp.millisecond) * kTicksPerMillisecond;
     append_record(writer, ticks, values, count);
     if (writer.failed) break;
   }
@@ -148,8 +189,11 @@ bool companion_paths(const std::string& data_path, CompanionPaths& paths) {
   return true;
 }
 
-ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
-                              TagTable& tags, TimeZone& zone) {
+namespace {
+
+// convert_file up to its warnings.
+ConversionResult convert_and_report(const std::string& data_path, const ConversionOptions& options,
+                                    TagTable& tags, TimeZone& zone, Warnings& warnings) {
   CompanionPaths paths;
   if (!companion_paths(data_path, paths)) {
     console_message("\n  Invalid Filename: ", data_path, "\n");
@@ -170,8 +214,12 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
   }
   LineReader header_reader;
   line_reader_init(header_reader, header_file.fd, 64 * 1024);
-  const TagHeaderStatus header_status = read_tag_header(header_reader, tags);
+  int name_lines = 0;
+  const TagHeaderStatus header_status = read_tag_header(header_reader, tags, name_lines);
   header_reader = LineReader{};
+  if (header_status == TagHeaderStatus::kOk) {
+    check_tag_names(tags, name_lines, paths.header, warnings);
+  }
   switch (header_status) {
     case TagHeaderStatus::kOk:
       break;
@@ -211,5 +259,21 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
 
   LineReader reader;
   line_reader_init(reader, data_file.fd);
-  return convert_lines(reader, writer, options, tags, zone, data_path);
+  return convert_lines(reader, writer, options, tags, zone, data_path, warnings);
+}
+
+}  // namespace
+
+ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
+                              TagTable& tags, TimeZone& zone, Warnings& warnings) {
+  const ConversionResult result = convert_and_report(data_path, options, tags, zone, warnings);
+  print_warnings(warnings, data_path);
+  warnings = Warnings{};
+  return result;
+}
+
+ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
+                              TagTable& tags, TimeZone& zone) {
+  Warnings warnings;
+  return convert_file(data_path, options, tags, zone, warnings);
 }

@@ -6,6 +6,7 @@
 #include "common/conversion_options.h"
 #include "common/tag_table.h"
 #include "convert/time_zone.h"
+#include "convert/warnings.h"
 
 enum class ConversionResult {
   kOk,           // the history file is complete (malformed lines may have been skipped)
@@ -27,5 +28,11 @@ bool companion_paths(const std::string& data_path, CompanionPaths& paths);
 // Converts the data file `data_path` (as given on the command line) into its
 // history file, reporting progress and every failure on the console. `tags`
 // is refilled from the tag header file; `zone` shifts local times to UTC.
+// Then writes `warnings` (which may hold some already) with those about this
+// file's input to standard error, and empties it.
+ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
+                              TagTable& tags, TimeZone& zone, Warnings& warnings);
+
+// convert_file with no earlier warnings.
 ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
                               TagTable& tags, TimeZone& zone);

@@ -1,6 +1,8 @@
 #include "convert/line_timestamp.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "common/text_scan.h"
 #include "common/ticks.h"
@@ -107,48 +109,93 @@ bool read_fields(const char* line, size_t size, int& day, int& month, int& year,
   return true;
 }
 
-}  // namespace
+// The date and time fields as read, before the range checks.
+struct Fields {
+  int day, month, year, hour, minute, second, millisecond;
+};
 
-bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
-                          size_t& values_column) {
-  int day, month, year, hour, minute, second;
+enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute, kSecond };
+
+Fault read_timestamp(const char* line, size_t size, Fields& f, size_t& values_column) {
   size_t time_end = kFractionColumn;
-  if (!read_canonical(line, size, day, month, year, hour, minute, second) &&
-      !read_fields(line, size, day, month, year, hour, minute, second, time_end)) {
-    return false;
+  if (!read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second) &&
+      !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {
+    return Fault::kShape;
   }
 
-  int millisecond = 0;
+  f.millisecond = 0;
   values_column = kValuesColumn;
   if (size > kFractionColumn && line[kFractionColumn] == '.') {
     // The fraction must follow the seconds directly; its first three digits
     // are the milliseconds, the values start past the separator after it.
-    if (time_end != kFractionColumn) return false;
+    if (time_end != kFractionColumn) return Fault::kFraction;
     size_t pos = kFractionColumn + 1;
     const size_t first_digit = pos;
     int scale = 100;
     for (; pos < size && is_digit(line[pos]); ++pos) {
-      millisecond += (line[pos] - '0') * scale;
+      f.millisecond += (line[pos] - '0') * scale;
       scale /= 10;
     }
-    if (pos == first_digit) return false;
+    if (pos == first_digit) return Fault::kFraction;
     values_column = pos + 1;
   }
 
-  if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1 ||
-      day > days_in_month(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
-      second < 0 || second > 59) {
-    return false;
-  }
-  stamp.year = static_cast<uint16_t>(year);
-  stamp.month = static_cast<uint16_t>(month);
+  if (f.year < 1601 || f.year > 30827) return Fault::kYear;
+  if (f.month < 1 || f.month > 12) return Fault::kMonth;
+  if (f.day < 1 || f.day > days_in_month(f.year, f.month)) return Fault::kDay;
+  if (f.hour < 0 || f.hour > 23) return Fault::kHour;
+  if (f.minute < 0 || f.minute > 59) return Fault::kMinute;
+  if (f.second < 0 || f.second > 59) return Fault::kSecond;
+  return Fault::kNone;
+}
+
+}  // namespace
+
+bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
+                          size_t& values_column) {
+  Fields f;
+  if (read_timestamp(line, size, f, values_column) != Fault::kNone) return false;
+  stamp.year = static_cast<uint16_t>(f.year);
+  stamp.month = static_cast<uint16_t>(f.month);
   stamp.day_of_week = 0;
-  stamp.day = static_cast<uint16_t>(day);
-  stamp.hour = static_cast<uint16_t>(hour);
-  stamp.minute = static_cast<uint16_t>(minute);
-  stamp.second = static_cast<uint16_t>(second);
-  stamp.millisecond = static_cast<uint16_t>(millisecond);
+  stamp.day = static_cast<uint16_t>(f.day);
+  stamp.hour = static_cast<uint16_t>(f.hour);
+  stamp.minute = static_cast<uint16_t>(f.minute);
+  stamp.second = static_cast<uint16_t>(f.second);
+  stamp.millisecond = static_cast<uint16_t>(f.millisecond);
   return true;
+}
+
+std::string timestamp_fault(const char* line, size_t size) {
+  Fields f;
+  size_t values_column;
+  const auto number = [](const char* what, int value) {
+    return std::string(what) + " " + std::to_string(value) + " out of range";
+  };
+  switch (read_timestamp(line, size, f, values_column)) {
+    case Fault::kNone:
+      return "";
+    case Fault::kShape:
+      return "no date and time DD/MM/YYYY HH:MM:SS at the start";
+    case Fault::kFraction:
+      return "the '.' after the seconds is not followed by digits";
+    case Fault::kYear:
+      return number("year", f.year);
+    case Fault::kMonth:
+      return number("month", f.month);
+    case Fault::kDay: {
+      char month_year[32];
+      std::snprintf(month_year, sizeof month_year, "%02d/%04d", f.month, f.year);
+      return number("day", f.day) + " in " + month_year;
+    }
+    case Fault::kHour:
+      return number("hour", f.hour);
+    case Fault::kMinute:
+      return number("minute", f.minute);
+    case Fault::kSecond:
+      return number("second", f.second);
+  }
+  return "";
 }
 
 int64_t civil_seconds(const LineTimestamp& stamp) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The calendar fields of one data line, local time as written.
 struct LineTimestamp {
@@ -28,6 +29,11 @@ constexpr size_t kValuesColumn = 20;
 // separator that follows the fraction digits.
 bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
                           size_t& values_column);
+
+// Why parse_line_timestamp refuses a line, in a few words ("month 13 out of
+// range", "day 29 out of range in 02/2015", "no date and time ... at the
+// start"); empty when it does not refuse it.
+std::string timestamp_fault(const char* line, size_t size);
 
 // Seconds since 1970-01-01 00:00 of the stamp's date and time, read as if it were UTC.
 int64_t civil_seconds(const LineTimestamp& stamp);

@@ -52,7 +52,8 @@ double read_slowly(bool negative, const char* mantissa, const char* mantissa_end
 
 }  // namespace
 
-double read_general_number(const char* p, const char* end) {
+double read_general_number(const char* p, const char* end, const char*& stop) {
+  stop = p;
   while (p < end && is_space(*p)) ++p;
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
@@ -73,6 +74,7 @@ double read_general_number(const char* p, const char* end) {
   }
   if (count == 0) return 0.0;
   const char* const mantissa_end = q;
+  stop = q;
 
   int64_t exponent = 0;
   if (q < end && (*q == 'e' || *q == 'E' || *q == 'd' || *q == 'D')) {
@@ -85,6 +87,7 @@ double read_general_number(const char* p, const char* end) {
         if (exponent > kExponentClamp) exponent = kExponentClamp;
       }
       if (exponent_negative) exponent = -exponent;
+      stop = e;
     }
   }
 

@@ -12,8 +12,14 @@
 // +/-infinity, numbers too small the nearest subnormal or zero.
 //
 // `limit` (>= end, within the same buffer) lets the reader load whole words up
-// to it; bytes from `end` on never affect the result.
-inline double read_number(const char* p, const char* end, const char* limit);
+// to it; bytes from `end` on never affect the result. `stop` receives one past
+// the number's last character, or `p` when the text does not begin a number.
+inline double read_number(const char* p, const char* end, const char* limit, const char*& stop);
+
+inline double read_number(const char* p, const char* end, const char* limit) {
+  const char* stop;
+  return read_number(p, end, limit, stop);
+}
 
 inline double read_number(const char* p, const char* end) {
   return read_number(p, end, end);
@@ -21,13 +27,13 @@ inline double read_number(const char* p, const char* end) {
 
 // read_number for every number, digit by digit; read_number's fast path hands
 // over to it whatever is not a plain decimal.
-double read_general_number(const char* p, const char* end);
+double read_general_number(const char* p, const char* end, const char*& stop);
 
-inline double read_number(const char* p, const char* end, const char* limit) {
+inline double read_number(const char* p, const char* end, const char* limit, const char*& stop) {
   double value;
-  if (end - p >= 24 ? plain_number::read_plain_number<true>(p, end, limit, value)
-                    : plain_number::read_plain_number<false>(p, end, limit, value)) {
+  if (end - p >= 24 ? plain_number::read_plain_number<true>(p, end, limit, value, stop)
+                    : plain_number::read_plain_number<false>(p, end, limit, value, stop)) {
     return value;
   }
-  return read_general_number(p, end);
+  return read_general_number(p, end, stop);
 }

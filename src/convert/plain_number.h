@@ -61,8 +61,10 @@ inline uint64_t eight_digits(uint64_t v) {
 // optional "." with at most 7 digits, and no exponent. Returns false for
 // anything else, which the general reader then takes. With `kRoomy`, the
 // caller guarantees at least 24 bytes in [p, end), so no load needs a bound.
+// On success `stop` is one past the number's last character.
 template <bool kRoomy>
-inline bool read_plain_number(const char* p, const char* end, const char* limit, double& value) {
+inline bool read_plain_number(const char* p, const char* end, const char* limit, double& value,
+                              const char*& stop) {
   const auto load = [&](const char* at) {
     if constexpr (kRoomy) {
       uint64_t x;
@@ -112,6 +114,7 @@ inline bool read_plain_number(const char* p, const char* end, const char* limit,
   }
   const double v = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
   value = negative ? -v : v;
+  stop = p;
   return true;
 }
 

@@ -1,8 +1,11 @@
 // The tag header file (".HDR"): a tag count line, then one tag name per line.
 #pragma once
 
+#include <string_view>
+
 #include "common/line_reader.h"
 #include "common/tag_table.h"
+#include "convert/warnings.h"
 
 enum class TagHeaderStatus {
   kOk,
@@ -16,4 +19,10 @@ enum class TagHeaderStatus {
 // the next `count` lines gives one name: its text up to the first blank, line
 // feed or NUL byte. Missing lines give empty names; an empty file gives no
 // tags. Lines after the names are ignored.
-TagHeaderStatus read_tag_header(LineReader& reader, TagTable& tags);
+// `name_lines` receives how many name lines the file had (at most the count).
+TagHeaderStatus read_tag_header(LineReader& reader, TagTable& tags, int& name_lines);
+
+// Warns about names that will not serve: missing name lines, empty names and
+// repeated names. `path` names the tag header file.
+void check_tag_names(const TagTable& tags, int name_lines, std::string_view path,
+                     Warnings& warnings);

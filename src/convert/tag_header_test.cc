@@ -23,7 +23,8 @@ Result read_header(const std::string& content) {
   line_reader_init(reader, fileno(file), 4096);
   auto tags = std::make_unique<TagTable>();
   tags->count = 7;  // whatever an earlier run left
-  Result result{read_tag_header(reader, *tags), {}};
+  int name_lines;
+  Result result{read_tag_header(reader, *tags, name_lines), {}};
   for (int i = 0; i < tags->count; ++i) result.names.emplace_back(tag_name(*tags, i));
   std::fclose(file);
   return result;

@@ -1,36 +1,108 @@
 #include "convert/value_layout.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "common/text_scan.h"
 #include "convert/number_reader.h"
 
 namespace {
-constexpr size_t kFieldStride = 11;
-}  // namespace
 
-void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
+constexpr size_t kFieldStride = 11;
+constexpr size_t kFieldWidth = 10;
+
+bool all_space(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    if (!is_space(*p)) return false;
+  }
+  return true;
+}
+
+bool all_blanks(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    if (*p != ' ') return false;
+  }
+  return true;
+}
+
+template <bool kCheck>
+void extract_fixed(const char* line, size_t size, size_t start, int count, double* values,
+                   LayoutFindings* findings) {
   const char* const end = line + size;
   size_t column = start;
   for (int k = 0; k < count; ++k, column += kFieldStride) {
-    values[k] = column < size ? read_number(line + column, end) : 0.0;
+    if (column >= size) {
+      values[k] = 0.0;
+      continue;
+    }
+    if constexpr (kCheck) {
+      const char* stop;
+      values[k] = read_number(line + column, end, end, stop);
+      const char* const field_end = line + std::min(size, column + kFieldWidth);
+      if (stop > line + column && stop < field_end && findings->misaligned < 0 &&
+          !all_blanks(stop, field_end)) {
+        findings->misaligned = k;
+      }
+    } else {
+      values[k] = read_number(line + column, end);
+    }
   }
 }
 
+}  // namespace
+
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
+  extract_fixed<false>(line, size, start, count, values, nullptr);
+}
+
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
+                          LayoutFindings& findings) {
+  extract_fixed<true>(line, size, start, count, values, &findings);
+}
+
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
-                         double* values) {
+                         double* values, LayoutFindings& findings) {
   if (count <= 0) return;
   const char* const end = line + size;
   const char* field = line + (start < size ? start : size);
+  const auto read_field = [&](int k, const char* field_end) {
+    const char* stop;
+    const double value = read_number(field, field_end, end, stop);
+    if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
+      findings.not_a_number = k;
+    }
+    return value;
+  };
   int k = 0;
   for (; k < count; ++k) {
     const char* const stop =
         static_cast<const char*>(std::memchr(field, separator, static_cast<size_t>(end - field)));
     if (stop == nullptr) break;
-    values[k] = read_number(field, stop, end);
+    values[k] = read_field(k, stop);
     field = stop + 1;
   }
-  if (k == count) return;
+  if (k == count) {
+    // Text after the last tag's field is ignored; more than blanks is worth a word.
+    if (!all_space(field, end)) {
+      int fields = count + 1;
+      for (const char* p = field; (p = static_cast<const char*>(std::memchr(
+                                       p, separator, static_cast<size_t>(end - p)))) != nullptr;
+           ++p) {
+        ++fields;
+      }
+      findings.fields = fields;
+    }
+    return;
+  }
   // No separator after this field: it is the line's last, and every later tag repeats it.
-  const double last = read_number(field, end);
+  const int fields = k == 0 && field == end ? 0 : k + 1;
+  if (fields < count) findings.fields = fields;
+  const double last = read_field(k, end);
   for (; k < count; ++k) values[k] = last;
+}
+
+void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
+                         double* values) {
+  LayoutFindings ignored;
+  extract_line_values(line, size, start, count, separator, values, ignored);
 }

@@ -38,6 +38,7 @@ inline const std::string kUsage =
 struct RunResult {
   int status;  // exit status, or 1000 + the signal that killed the process
   std::string out;
+  std::string err;  // standard error
 };
 
 inline std::string read_file(const fs::path& path) {
@@ -128,8 +129,8 @@ inline pid_t spawn_program(const fs::path& dir, const std::string& binary,
 
 // Starts tagpress; see spawn_program.
 inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, int out_fd,
-                   const std::string& tz = "UTC") {
-  return spawn_program(dir, TAGPRESS_BINARY, args, out_fd, tz);
+                   const std::string& tz = "UTC", int err_fd = -1) {
+  return spawn_program(dir, TAGPRESS_BINARY, args, out_fd, tz, err_fd);
 }
 
 // Waits for a spawned run; the exit status, or 1000 + the signal that killed
@@ -158,14 +159,17 @@ class TempFolderTest : public ::testing::Test {
 // Runs tagpress in a fresh temporary folder.
 class TagpressTest : public TempFolderTest {
  protected:
-  // Runs tagpress to its end with standard output captured.
+  // Runs tagpress to its end with standard output and standard error captured.
   RunResult run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
-    const fs::path out_path = dir_ / ".stdout";
+    const fs::path out_path = dir_ / ".stdout", err_path = dir_ / ".stderr";
     const int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int status = wait_for(spawn(dir_, args, fd, tz));
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int status = wait_for(spawn(dir_, args, fd, tz, err_fd));
     close(fd);
-    RunResult result{status, read_file(out_path)};
+    close(err_fd);
+    RunResult result{status, read_file(out_path), read_file(err_path)};
     fs::remove(out_path);
+    fs::remove(err_path);
     return result;
   }
 };

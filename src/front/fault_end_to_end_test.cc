@@ -70,7 +70,7 @@ std::vector<std::string> hidden_files(const fs::path& dir) {
   std::vector<std::string> found;
   for (const auto& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
-    if (name[0] == '.' && name != ".stdout") found.push_back(name);
+    if (name[0] == '.' && name != ".stdout" && name != ".stderr") found.push_back(name);
   }
   return found;
 }

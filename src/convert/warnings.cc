@@ -1,0 +1,70 @@
+#include "convert/warnings.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/console.h"
+#include "common/write_fully.h"
+
+namespace {
+
+// What the count line calls more warnings of each kind.
+constexpr const char* kKindNouns[kWarningKinds] = {
+    "malformed lines",
+    "tag header warnings",
+    "time zone warnings",
+    "misaligned values",
+    "lines whose field count is not the tag count",
+    "fields that are not numbers",
+    "backward steps in time",
+};
+
+}  // namespace
+
+std::string join(std::initializer_list<std::string_view> pieces) {
+  std::string out;
+  for (const std::string_view piece : pieces) out += piece;
+  return out;
+}
+
+void show_warning(Warnings& w, std::string_view path, uint64_t line, std::string_view text) {
+  const std::string where = line > 0 ? join({":", std::to_string(line)}) : std::string();
+  w.shown.push_back(join({"tagpress: ", path, where, ": ", text, "\n"}));
+}
+
+std::string quote_line(std::string_view line, size_t limit) {
+  std::string out = "'";
+  for (size_t i = 0; i < line.size() && i < limit; ++i) {
+    const unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\\' || c == '\'') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += line.size() > limit ? "'..." : "'";
+  return out;
+}
+
+void print_warnings(const Warnings& w, std::string_view path) {
+  // On a shared terminal the warnings start below the counter, not on its line.
+  const bool below_counter = console_is_terminal() && console_line_open() && ::isatty(2) == 1;
+  std::string text = below_counter ? "\n" : "";
+  for (const std::string& line : w.shown) text += line;
+  for (size_t kind = 0; kind < kWarningKinds; ++kind) {
+    if (w.counts[kind] <= kShownPerKind) continue;
+    text += join({"tagpress: ", path, ": ", std::to_string(w.counts[kind] - kShownPerKind),
+                  " more ", kKindNouns[kind], " not shown\n"});
+  }
+  if (w.shown.empty()) return;
+  console_flush();
+  write_fully(2, text.data(), text.size());
+}

@@ -1,0 +1,140 @@
+// What tagpress says on standard error about input that converts, but not
+// as its user probably meant: each kind of warning, its cap, and a clean file
+// that gets none. Standard output, exit status and history file stay as they
+// would be without the warnings.
+#include <string>
+#include <vector>
+
+#include "front/end_to_end_harness.h"
+
+namespace e2e {
+namespace {
+
+const std::string kStamp = "05/03/2015 10:20:30";
+
+std::string repeated(const std::string& line, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += line;
+  return out;
+}
+
+TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
+  const std::string fixed2 = kStamp + "\t      1.25\t      -3.5\n";
+  const struct {
+    std::string name;
+    std::string header;
+    std::string data;
+    std::vector<std::string> options;
+    int records;
+    std::string err;
+  } cases[] = {
+      {"clean", "2\nA\nB\n", fixed2 + "\n" + fixed2, {}, 2, ""},
+      {"clean delimited", "2\nA\nB\n", kStamp + ";1;2\n", {"/e", ";"}, 1, ""},
+      {"malformed",
+       "0\n",
+       "05/13/2015 10:00:00\n29/02/2015 10:00:00\n05/03/2015 24:00:00\n05/03/1600 10:00:00\n"
+       "2015-03-05 10:00:00\n05/03/2015 10:00:00.x\n" +
+           fixed2,
+       {},
+       1,
+       "tagpress: w.txt:1: skipped malformed line (month 13 out of range): '05/13/2015 10:00:00'\n"
+       "tagpress: w.txt:2: skipped malformed line (day 29 out of range in 02/2015): "
+       "'29/02/2015 10:00:00'\n"
+       "tagpress: w.txt:3: skipped malformed line (hour 24 out of range): '05/03/2015 24:00:00'\n"
+       "tagpress: w.txt:4: skipped malformed line (year 1600 out of range): "
+       "'05/03/1600 10:00:00'\n"
+       "tagpress: w.txt:5: skipped malformed line (no date and time DD/MM/YYYY HH:MM:SS at the "
+       "start): '2015-03-05 10:00:00'\n"
+       "tagpress: w.txt:6: skipped malformed line (the '.' after the seconds is not followed by "
+       "digits): '05/03/2015 10:00:00.x'\n"},
+      {"long line quoted short",
+       "0\n",
+       std::string(100, 'x') + "\x01\n" + fixed2,
+       {},
+       1,
+       "tagpress: w.txt:1: skipped malformed line (no date and time DD/MM/YYYY HH:MM:SS at the "
+       "start): '" +
+           std::string(60, 'x') + "'...\n"},
+      {"capped",
+       "0\n",
+       repeated("bad\n", 13) + fixed2,
+       {},
+       1,
+       [] {
+         std::string out;
+         for (int i = 1; i <= 10; ++i) {
+           out += "tagpress: w.txt:" + std::to_string(i) +
+                  ": skipped malformed line (no date and time DD/MM/YYYY HH:MM:SS at the start): "
+                  "'bad'\n";
+         }
+         return out + "tagpress: w.txt: 3 more malformed lines not shown\n";
+       }()},
+      {"tag header",
+       "5\nA\n\nA\n",
+       fixed2,
+       {},
+       1,
+       "tagpress: w.HDR:3: tag 2 has an empty name\n"
+       "tagpress: w.HDR:4: tag 3 repeats the name 'A' of tag 1\n"
+       "tagpress: w.HDR: 5 tags announced but 3 name lines found: tags 4 to 5 have an empty "
+       "name\n"},
+      {"tab separated without /e",
+       "3\nA\nB\nC\n",
+       repeated(kStamp + "\t79.9295\t12.4651\t340.9056\n", 2),
+       {},
+       2,
+       "tagpress: w.txt:1: columns 21-30 of tag 1 (A) hold '79.9295\\t12': values do not line up "
+       "with the fixed-width columns; for a delimited file use /e\n"},
+      {"decimal comma",
+       "2\nA\nB\n",
+       kStamp + "\t      1.25\t      12,5\n",
+       {},
+       1,
+       "tagpress: w.txt:1: columns 32-41 of tag 2 (B) hold '      12,5': values do not line up "
+       "with the fixed-width columns; for a delimited file use /e\n"},
+      {"delimited fields",
+       "3\nA\nB\nC\n",
+       kStamp + ";1;2;3\n" + kStamp + ";1;2\n" + kStamp + ";1;2;3;4\n" + kStamp + ";1;2;3;\n" +
+           kStamp + "\n",
+       {"/e", ";"},
+       5,
+       "tagpress: w.txt:2: 2 fields for 3 tags: the last field is repeated for the remaining "
+       "tags\n"
+       "tagpress: w.txt:3: 4 fields for 3 tags: the fields beyond are ignored\n"
+       "tagpress: w.txt:5: 0 fields for 3 tags: every tag reads 0\n"},
+      {"separator forgotten",
+       "2\nA\nB\n",
+       kStamp + "\t1;2\n" + kStamp + "\tx\t2,5\n",
+       {"/e"},
+       2,
+       "tagpress: w.txt:1: 1 field for 2 tags: the last field is repeated for the remaining "
+       "tags\n"
+       "tagpress: w.txt:1: field 1 '1;2' is not a number; read as 1\n"
+       "tagpress: w.txt:2: field 1 'x' is not a number; read as 0\n"},
+      {"time going back",
+       "0\n",
+       "05/03/2015 10:00:00\n05/03/2015 11:00:00\n05/03/2015 10:30:00\n05/03/2015 09:00:00\n",
+       {"/i:10:45:00"},
+       1,
+       "tagpress: w.txt:3: time goes back from 05/03/2015 11:00:00.000 (line 2) to 05/03/2015 "
+       "10:30:00.000; the lines may be unsorted, or their dates month-first\n"},
+  };
+  for (const auto& c : cases) {
+    write_file(dir_ / "w.HDR", c.header);
+    write_file(dir_ / "w.txt", c.data);
+    std::vector<std::string> args{"w.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const RunResult r = run(args);
+    EXPECT_EQ(r.status, 0) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+    EXPECT_EQ(r.out.find("tagpress:"), std::string::npos) << c.name;
+    EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n") << c.name;
+    const std::string hst = read_file(dir_ / "w.HST");
+    ASSERT_GE(hst.size(), 70u) << c.name;
+    const size_t header = u64(hst, 0) >> 16 & 0xFFFF, record = u64(hst, 0) >> 32 & 0xFFFF;
+    EXPECT_EQ(hst.size(), header + record * static_cast<size_t>(c.records)) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace e2e
