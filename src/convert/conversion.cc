@@ -85,8 +85,8 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   // Misaligned fixed-width values and a step back in time are told once per file.
   bool check_alignment = !options.delimited;
   bool check_order = true;
-  bool has_previous = false;
-  Ticks previous_ticks = 0;
+  Ticks previous_ticks = 0;  // no valid time is before 1601
+
   LineTimestamp previous_stamp;
   uint64_t previous_number = 0;
 
@@ -97,14 +97,13 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       interrupted = true;
       break;
     }
-    const LinePlace place{data_path, line_number};
     LineTimestamp stamp;
     size_t values_column;
     if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
       if (line.too_long || !is_blank(line)) {
         note_malformed(malformed, line_number);
         warn_malformed_line(
-            warnings, place, {line.data, line.size},
+            warnings, {data_path, line_number}, {line.data, line.size},
             line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
       }
       continue;
@@ -112,18 +111,18 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
     const int64_t utc = local_to_utc(zone, civil_seconds(stamp, day_cache));
     if (utc < -kSecondsFrom1601To1970) {
       note_malformed(malformed, line_number);
-      warn_malformed_line(warnings, place, {line.data, line.size}, MalformedReason::kBefore1601);
+      warn_malformed_line(warnings, {data_path, line_number}, {line.data, line.size},
+                          MalformedReason::kBefore1601);
       continue;
     }
     ++valid_lines;
     const Ticks ticks = static_cast<Ticks>(utc + kSecondsFrom1601To1970) * kTicksPerSecond +
                         static_cast<Ticks>(stamp.millisecond) * kTicksPerMillisecond;
     if (check_order) {
-      if (has_previous && ticks < previous_ticks) {
-        warn_backwards(warnings, place, stamp, previous_number, previous_stamp);
+      if (ticks < previous_ticks) [[unlikely]] {
+        warn_backwards(warnings, {data_path, line_number}, stamp, previous_number, previous_stamp);
         check_order = false;
       }
-      has_previous = true;
       previous_ticks = ticks;
       previous_stamp = stamp;
       previous_number = line_number;
@@ -134,16 +133,17 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       LayoutFindings findings;
       extract_line_values(line.data, line.size, values_column, count, options.separator, values,
                           findings);
-      if (findings.fields >= 0) warn_field_count(warnings, place, findings.fields, count);
+      if (findings.fields >= 0)
+        warn_field_count(warnings, {data_path, line_number}, findings.fields, count);
       if (findings.not_a_number >= 0) {
-        warn_not_a_number(warnings, place, {line.data, line.size}, values_column, options.separator,
-                          findings.not_a_number, values[findings.not_a_number]);
+        warn_not_a_number(warnings, {data_path, line_number}, {line.data, line.size}, values_column,
+                          options.separator, findings.not_a_number, values[findings.not_a_number]);
       }
     } else if (check_alignment) {
       LayoutFindings findings;
       extract_fixed_values(line.data, line.size, values_column, count, values, findings);
       if (findings.misaligned >= 0) {
-        warn_misaligned_value(warnings, place, {line.data, line.size},
+        warn_misaligned_value(warnings, {data_path, line_number}, {line.data, line.size},
                               values_column + 11 * static_cast<size_t>(findings.misaligned),
                               findings.misaligned, tags);
         check_alignment = false;

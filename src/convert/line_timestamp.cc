@@ -116,7 +116,9 @@ struct Fields {
 
 enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute, kSecond };
 
-Fault read_timestamp(const char* line, size_t size, Fields& f, size_t& values_column) {
+// Inlined into parse_line_timestamp, which every line goes through.
+[[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, Fields& f,
+                                                   size_t& values_column) {
   size_t time_end = kFractionColumn;
   if (!read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second) &&
       !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {

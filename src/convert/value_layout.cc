@@ -37,11 +37,13 @@ void extract_fixed(const char* line, size_t size, size_t start, int count, doubl
     }
     if constexpr (kCheck) {
       const char* stop;
-      values[k] = read_number(line + column, end, end, stop);
-      const char* const field_end = line + std::min(size, column + kFieldWidth);
-      if (stop > line + column && stop < field_end && findings->misaligned < 0 &&
-          !all_blanks(stop, field_end)) {
-        findings->misaligned = k;
+      const char* const field = line + column;
+      values[k] = read_number(field, end, end, stop);
+      // Right-aligned numbers end where their field does: one comparison.
+      if (stop < field + kFieldWidth && stop > field) [[unlikely]] {
+        if (findings->misaligned < 0 && !all_blanks(stop, std::min(end, field + kFieldWidth))) {
+          findings->misaligned = k;
+        }
       }
     } else {
       values[k] = read_number(line + column, end);
