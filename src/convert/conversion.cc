@@ -68,7 +68,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   const int count = tags.count;
   double values[kMaxTags];
   ProgressCounter counter;
-  progress_start(counter, console_is_terminal());
+  progress_start(counter, console_is_terminal(), options.quiet);
   MalformedLines malformed;
   uint64_t line_number = 0;
   DayCache day_cache;
@@ -149,6 +149,7 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
   }
 
   struct stat header_info;
+  paths.header = tag_header_to_read(paths.header);
   FileCloser header_file{open_regular_file(paths.header, header_info)};
   if (header_file.fd < 0) {
     console_message("    Could not open file: ", paths.header, "\n");
