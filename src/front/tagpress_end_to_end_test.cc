@@ -279,21 +279,24 @@ TEST_F(TagpressTest, ConvertsEveryFileAPatternMatches) {
 // header named in lower case.
 TEST_F(TagpressTest, ConvertsEveryDataFileTheCommandLineNames) {
   fs::create_directories(dir_ / "data" / "sub");
-  write_file(dir_ / "data" / "a.HDR", "1\nA\n");
-  write_file(dir_ / "data" / "a.txt", "05/03/2015 10:20:30\t1\n05/03/2015 10:20:31\t2\n");
-  write_file(dir_ / "data" / "b.HDR", "1\nB\n");
-  write_file(dir_ / "data" / "b.txt", "05/03/2015 10:20:30\t3\n");
-  write_file(dir_ / "data" / "c.hdr", "1\nC\n");
-  write_file(dir_ / "data" / "c.txt", "05/03/2015 10:20:30\t4\n");
-  write_file(dir_ / "data" / "x.HST", "precious");
-  write_file(dir_ / "b", "a one-character name is a separator\n");
-  write_file(dir_ / "d.HDR", "2\nP\nQ\n");
-  write_file(dir_ / "d.txt", "05/03/2015 10:20:30b1.5b-2\n");
-  write_file(dir_ / "bad.hdr", "251\n");
-  write_file(dir_ / "bad.txt", "");
-  write_file(dir_ / "both.HDR", "1\nUPPER\n");
-  write_file(dir_ / "both.hdr", "1\nlower\n");
-  write_file(dir_ / "both.txt", "");
+  const std::pair<const char*, const char*> files[] = {
+      {"data/a.HDR", "1\nA\n"},
+      {"data/a.txt", "05/03/2015 10:20:30\t1\n05/03/2015 10:20:31\t2\n"},
+      {"data/b.HDR", "1\nB\n"},
+      {"data/b.txt", "05/03/2015 10:20:30\t3\n"},
+      {"data/c.hdr", "1\nC\n"},
+      {"data/c.txt", "05/03/2015 10:20:30\t4\n"},
+      {"data/x.HST", "precious"},
+      {"b", "a one-character name is a separator\n"},
+      {"d.HDR", "2\nP\nQ\n"},
+      {"d.txt", "05/03/2015 10:20:30b1.5b-2\n"},
+      {"bad.hdr", "251\n"},
+      {"bad.txt", ""},
+      {"both.HDR", "1\nUPPER\n"},
+      {"both.hdr", "1\nlower\n"},
+      {"both.txt", ""},
+  };
+  for (const auto& [name, content] : files) write_file(dir_ / name, content);
   const std::string abs = (dir_ / "data").string();
   // What converting one file prints: `lines` counter pieces, none with /q.
   const auto made = [](const std::string& stem, const std::string& tags, int lines) {
