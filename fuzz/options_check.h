@@ -1,6 +1,7 @@
-// Fuzz check of the optional command line arguments: the input is split at
-// NUL bytes into up to six arguments, parsed once onto the defaults and once
-// onto options already set, and compared with what the arguments say.
+// Fuzz check of the option arguments (the optional command line arguments
+// that name no data file): the input is split at NUL bytes into up to six
+// arguments, parsed once onto the defaults and once onto options already set,
+// and compared with what the arguments say.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +64,8 @@ inline bool expected_options(const std::vector<std::string>& arguments,
       valid = false;
     } else if (a[1] == 'e' || a[1] == 'E') {
       options.delimited = true;
+    } else if (a[1] == 'q' || a[1] == 'Q') {
+      options.quiet = true;
     } else if (a[1] == 'i' || a[1] == 'I' || a[1] == 'f' || a[1] == 'F') {
       const bool start = a[1] == 'i' || a[1] == 'I';
       TimeOfDay bound;
@@ -89,7 +92,7 @@ inline bool same_bound(const TimeOfDay& a, const TimeOfDay& b) {
 inline bool same_options(const ConversionOptions& a, const ConversionOptions& b) {
   return a.separator == b.separator && a.delimited == b.delimited && a.has_start == b.has_start &&
          same_bound(a.start, b.start) && a.has_finish == b.has_finish &&
-         same_bound(a.finish, b.finish);
+         same_bound(a.finish, b.finish) && a.quiet == b.quiet;
 }
 
 inline std::string check_options(const uint8_t* data, size_t size) {
@@ -114,6 +117,7 @@ inline std::string check_options(const uint8_t* data, size_t size) {
   preset.start = {-7, 77, 777};
   preset.has_finish = false;
   preset.finish = {5, 55, 555};
+  preset.quiet = true;
   for (const ConversionOptions& initial : {ConversionOptions{}, preset}) {
     ConversionOptions parsed = initial;
     const bool valid = parse_options(arguments, parsed);

@@ -18,4 +18,5 @@ struct ConversionOptions {
   TimeOfDay start;
   bool has_finish = false;  // "/f": lines after `finish` (time of day) are dropped
   TimeOfDay finish;
+  bool quiet = false;  // "/q": no line counter
 };

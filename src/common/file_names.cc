@@ -1,5 +1,10 @@
 #include "common/file_names.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 size_t extension_dot(std::string_view path) {
   const size_t slash = path.find_last_of('/');
   const size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
@@ -15,4 +20,17 @@ bool has_extension(std::string_view path, std::string_view extension) {
     if (lower(path[dot + 1 + i]) != lower(extension[i])) return false;
   }
   return true;
+}
+
+std::string tag_header_to_read(const std::string& header) {
+  struct stat info;
+  if (!has_extension(header, "HDR") || ::stat(header.c_str(), &info) == 0 || errno != ENOENT) {
+    return header;
+  }
+  const std::string lower = header.substr(0, header.size() - 3) + "hdr";
+  const int fd = ::open(lower.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return header;
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  return regular ? lower : header;
 }

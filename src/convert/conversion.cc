@@ -75,7 +75,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   const int count = tags.count;
   double values[kMaxTags];
   ProgressCounter counter;
-  progress_start(counter, console_is_terminal());
+  progress_start(counter, console_is_terminal(), options.quiet);
   MalformedLines malformed;
   uint64_t valid_lines = 0;  // lines with a valid date and time, kept by the window or not
   uint64_t line_number = 0;
@@ -207,6 +207,7 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
 
   struct stat header_info;
+  paths.header = tag_header_to_read(paths.header);
   FileCloser header_file{open_regular_file(paths.header, header_info)};
   if (header_file.fd < 0) {
     console_message("    Could not open file: ", paths.header, "\n");

@@ -44,17 +44,19 @@ void show(ProgressCounter& c) {
 
 }  // namespace
 
-void progress_start(ProgressCounter& c, bool terminal) {
+void progress_start(ProgressCounter& c, bool terminal, bool quiet) {
   c = ProgressCounter{};
   std::memcpy(c.text, kPrefix, kPrefixLength);
   c.text[kPrefixLength] = '0';
   std::memcpy(c.text + kPrefixLength + 1, kSuffix, kSuffixLength);
   c.length = kPrefixLength + 1 + kSuffixLength;
   c.terminal = terminal;
+  c.quiet = quiet;
   c.shown_current = true;  // nothing to show before the first line
 }
 
 void progress_next_line(ProgressCounter& c) {
+  if (c.quiet) return;
   increment(c);
   if (!c.terminal) {
     console_write(std::string_view(c.text, c.length));

@@ -9,14 +9,16 @@ struct ProgressCounter {
   char text[48];
   size_t length = 0;
   bool terminal = false;    // show a live value instead of every piece
+  bool quiet = false;       // show nothing at all
   uint32_t unchecked = 0;   // lines since the clock was last read
   int64_t shown_at_ns = 0;  // when a value was last shown on the terminal
   bool shown_current = false;
 };
 
-// Starts at line 0. On a terminal only the latest value is shown, at most
-// every 50 ms; otherwise every piece is written.
-void progress_start(ProgressCounter& counter, bool terminal);
+// Starts at line 0. When `quiet`, nothing is ever shown. Otherwise, on a
+// terminal only the latest value is shown, at most every 50 ms, and elsewhere
+// every piece is written.
+void progress_start(ProgressCounter& counter, bool terminal, bool quiet);
 
 // Counts one more line and writes (or, on a terminal, may show) its piece.
 void progress_next_line(ProgressCounter& counter);

@@ -14,7 +14,7 @@ std::string count_lines(int lines) {
   FILE* file = std::tmpfile();
   console_open(fileno(file));
   ProgressCounter counter;
-  progress_start(counter, false);
+  progress_start(counter, false, false);
   for (int i = 0; i < lines; ++i) progress_next_line(counter);
   progress_finish(counter);
   console_flush();

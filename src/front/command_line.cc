@@ -55,6 +55,10 @@ bool parse_options(const std::vector<std::string>& arguments, ConversionOptions&
         case 'F':
           if (!parse_bound(argument, options.has_finish, options.finish)) valid = false;
           break;
+        case 'q':
+        case 'Q':
+          options.quiet = true;
+          break;
         default:
           valid = false;
       }

@@ -6,11 +6,12 @@
 
 #include "common/conversion_options.h"
 
-// Reads the optional arguments in order into `options` (which keeps its
-// values for anything not given). Returns false when any argument is invalid:
-// more than four of them, an empty one, an unknown "/" option, or an /i or /f
-// bound with fewer than three fields. Every argument is examined even after an
-// invalid one.
+// Reads the option arguments (the optional arguments that name no data file)
+// in order into `options`, which keeps its values for anything not given.
+// Returns false when any argument is invalid: more than four of them, an empty
+// one, an unknown "/" option (known: /e, /i, /f, /q by their second letter in
+// either case), or an /i or /f bound with fewer than three fields. Every
+// argument is examined even after an invalid one.
 bool parse_options(const std::vector<std::string>& arguments, ConversionOptions& options);
 
 // Prints the banner that starts every run.

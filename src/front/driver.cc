@@ -42,6 +42,17 @@ std::vector<std::string> find_data_files(const std::string& argument) {
   return found;
 }
 
+bool names_data_file(const std::string& argument) {
+  struct stat info;
+  return argument.size() >= 2 && ::stat(argument.c_str(), &info) == 0;
+}
+
+bool passed_over_among_several(const std::string& path) {
+  if (has_extension(path, "HDR") || has_extension(path, "HST")) return true;
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 int run_converter(int argc, char** argv) {
   install_stop_handlers();
   console_open(1);
@@ -59,15 +70,33 @@ int run_converter(int argc, char** argv) {
     console_flush();
     return kExitOk;
   }
-  if (argc < 2 || !parse_options(std::vector<std::string>(argv + 2, argv + argc), options)) {
+  // The shell expands an unquoted pattern into names: those are data files
+  // too, wherever they stand after the first argument.
+  std::vector<std::string> more_files, option_arguments;
+  for (int i = 2; i < argc; ++i) {
+    (names_data_file(argv[i]) ? more_files : option_arguments).emplace_back(argv[i]);
+  }
+  if (argc < 2 || !parse_options(option_arguments, options)) {
     print_usage();
     console_flush();
     return kExitUsage;
   }
 
   int status = kExitOk;
-  const std::vector<std::string> files = find_data_files(first);
-  if (files.empty()) {
+  const bool several = !more_files.empty();
+  std::vector<std::string> files;
+  if (!several || !passed_over_among_several(first)) {
+    files = find_data_files(first);
+    if (files.empty()) {
+      console_message("Cannot found file ", first, " !");
+      status = kExitFailure;
+    }
+  }
+  for (const std::string& file : more_files) {
+    if (!passed_over_among_several(file)) files.push_back(file);
+  }
+  if (files.empty() && status == kExitOk) {
+    // Every name was a tag header, a history file or a folder: nothing to convert.
     console_message("Cannot found file ", first, " !");
     status = kExitFailure;
   }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -141,6 +142,33 @@ inline int wait_for(pid_t pid, long* peak_rss_kib = nullptr) {
   wait4(pid, &status, 0, &usage);
   if (peak_rss_kib != nullptr) *peak_rss_kib = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// Runs tagpress in `dir` with its standard output on a new terminal (raw
+// mode, so LF stays LF) and returns everything it showed there.
+inline RunResult run_on_terminal(const fs::path& dir, const std::vector<std::string>& args) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  EXPECT_GE(master, 0);
+  EXPECT_EQ(grantpt(master), 0);
+  EXPECT_EQ(unlockpt(master), 0);
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  EXPECT_GE(slave, 0);
+  termios mode;
+  tcgetattr(slave, &mode);
+  cfmakeraw(&mode);
+  tcsetattr(slave, TCSANOW, &mode);
+  const pid_t pid = spawn(dir, args, slave);
+  close(slave);
+  std::string out;
+  char chunk[4096];
+  for (;;) {
+    const ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) break;  // EIO once the child has closed the terminal
+    out.append(chunk, static_cast<size_t>(n));
+  }
+  const int status = wait_for(pid);
+  close(master);
+  return {status, out, ""};
 }
 
 // A fresh temporary folder per test, removed afterwards.

@@ -2,7 +2,6 @@
 // standard output, exit status and the history file's bytes.
 #include <signal.h>
 #include <stdlib.h>
-#include <termios.h>
 
 #include "front/end_to_end_harness.h"
 
@@ -276,6 +275,82 @@ TEST_F(TagpressTest, ConvertsEveryFileAPatternMatches) {
   EXPECT_EQ(one.out.find("c.HST"), std::string::npos);
 }
 
+// Names as an unquoted pattern expands them, options among them, and a tag
+// header named in lower case.
+TEST_F(TagpressTest, ConvertsEveryDataFileTheCommandLineNames) {
+  fs::create_directories(dir_ / "data" / "sub");
+  const std::pair<const char*, const char*> files[] = {
+      {"data/a.HDR", "1\nA\n"},
+      {"data/a.txt", "05/03/2015 10:20:30\t1\n05/03/2015 10:20:31\t2\n"},
+      {"data/b.HDR", "1\nB\n"},
+      {"data/b.txt", "05/03/2015 10:20:30\t3\n"},
+      {"data/c.hdr", "1\nC\n"},
+      {"data/c.txt", "05/03/2015 10:20:30\t4\n"},
+      {"data/x.HST", "precious"},
+      {"b", "a one-character name is a separator\n"},
+      {"d.HDR", "2\nP\nQ\n"},
+      {"d.txt", "05/03/2015 10:20:30b1.5b-2\n"},
+      {"bad.hdr", "251\n"},
+      {"bad.txt", ""},
+      {"both.HDR", "1\nUPPER\n"},
+      {"both.hdr", "1\nlower\n"},
+      {"both.txt", ""},
+  };
+  for (const auto& [name, content] : files) write_file(dir_ / name, content);
+  const std::string abs = (dir_ / "data").string();
+  // What converting one file prints: `lines` counter pieces, none with /q.
+  const auto made = [](const std::string& stem, const std::string& tags, int lines) {
+    return "\n* Creating file " + stem + ".HST\n" + tags + counter(lines);
+  };
+  const std::string a = made("data/a", "   Tag = A \n", 2), b = made("data/b", "   Tag = B \n", 1),
+                    c = made("data/c", "   Tag = C \n", 1);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  } cases[] = {
+      {{"data/a.HDR", "data/a.txt", "data/b.HDR", "data/b.txt", "data/c.hdr", "data/c.txt",
+        "data/sub", "data/x.HST"},
+       0,
+       a + b + c},
+      {{abs + "/a.txt", "/q", abs + "/x.HST", abs + "/b.txt"},
+       0,
+       made(abs + "/a", "   Tag = A \n", 0) + made(abs + "/b", "   Tag = B \n", 0)},
+      {{"data/a.txt", ";", "data/b.txt", "/e", "/i:10:20:31", "data/c.txt", "/QUIET", "data/a.txt"},
+       0,
+       made("data/a", "   Tag = A \n", 0) + made("data/b", "   Tag = B \n", 0) +
+           made("data/c", "   Tag = C \n", 0) + made("data/a", "   Tag = A \n", 0)},
+      {{"data/a*.txt", "data/c.txt"}, 0, a + c},
+      {{"missing.txt", "data/b.txt"}, 1, "Cannot found file missing.txt !" + b},
+      {{"data/x.HST", "data/b.txt"}, 0, b},
+      {{"data/a.HDR", "data/x.HST", "data/sub"}, 1, "Cannot found file data/a.HDR !"},
+      {{"data/x.HST"},
+       1,
+       "\n* Creating file data/x.HST\n    Data file and history file are the same: data/x.HST\n"},
+      {{"d.txt", "b", "/e"}, 0, made("d", "   Tag = P \n   Tag = Q \n", 1)},
+      {{"bad.txt"}, 1, "\n* Creating file bad.HST\n    Invalid tag count in file: bad.hdr\n"},
+      {{"both.txt", "/q"}, 0, made("both", "   Tag = UPPER \n", 0)},
+      // Files do not count toward the four options; options beyond four still do.
+      {{"data/a.txt", ";", "data/b.txt", "/e", "/i:1:2:3", "/f:4:5:6", "/q"}, 255, kUsage},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.size();
+    EXPECT_EQ(r.out, kBanner + c.out + (c.status == 255 ? "" : "\n\n"))
+        << c.args[0] << " " << c.args.size();
+  }
+  EXPECT_EQ(read_file(dir_ / "data" / "x.HST"), "precious");
+  const std::string d = read_file(dir_ / "d.HST");
+  ASSERT_EQ(d.size(), 70u + 8 + 24);
+  EXPECT_EQ(f64(d, 78 + 8), 1.5);
+  EXPECT_EQ(f64(d, 78 + 16), -2.0);
+
+  // No counter on a terminal either, and everything else unchanged.
+  const RunResult quiet = run_on_terminal(dir_, {"data/a.txt", "/q"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, kBanner + made("data/a", "   Tag = A \n", 0) + "\n\n");
+}
+
 TEST_F(TagpressTest, KeepsConvertingWhenStandardOutputCloses) {
   write_file(dir_ / "p.HDR", "2\nA\nB\n");
   write_file(dir_ / "p.txt", big_log(200000));
@@ -308,29 +383,10 @@ TEST_F(TagpressTest, ConvertsWithStandardOutputClosed) {
 TEST_F(TagpressTest, ShowsALiveCounterOnATerminal) {
   write_file(dir_ / "t.HDR", "0\n");
   write_file(dir_ / "t.txt", big_log(300000));
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(slave, 0);
-  termios mode;
-  tcgetattr(slave, &mode);
-  cfmakeraw(&mode);  // no LF to CR LF translation
-  tcsetattr(slave, TCSANOW, &mode);
-  const pid_t pid = spawn(dir_, {"t.txt"}, slave);
-  close(slave);
-  std::string out;
-  char chunk[4096];
-  for (;;) {
-    const ssize_t n = read(master, chunk, sizeof chunk);
-    if (n <= 0) break;  // EIO once the child has closed the terminal
-    out.append(chunk, static_cast<size_t>(n));
-  }
-  EXPECT_EQ(wait_for(pid), 0);
-  close(master);
-  EXPECT_NE(out.find("\r   Line = 300000   \n\n"), std::string::npos);
-  EXPECT_LT(out.size(), counter(300000).size() / 10);  // only some values are shown
+  const RunResult r = run_on_terminal(dir_, {"t.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\r   Line = 300000   \n\n"), std::string::npos);
+  EXPECT_LT(r.out.size(), counter(300000).size() / 10);  // only some values are shown
 }
 
 }  // namespace

@@ -14,13 +14,10 @@ DumpCommand usage_error(std::string message) {
 DumpCommand parse_dump_command(const std::vector<std::string>& arguments) {
   DumpCommand command;
   bool options_ended = false;
-  bool has_file = false;
   for (const std::string& argument : arguments) {
     const bool is_option = !options_ended && argument.size() > 1 && argument[0] == '-';
     if (!is_option) {
-      if (has_file) return usage_error("more than one file given: " + argument);
-      command.file = argument;
-      has_file = true;
+      command.files.push_back(argument);
     } else if (argument == "--") {
       options_ended = true;
     } else if (argument == "--help" || argument == "-h") {
@@ -37,20 +34,21 @@ DumpCommand parse_dump_command(const std::vector<std::string>& arguments) {
       return usage_error("unknown option: " + argument);
     }
   }
-  if (!has_file) return usage_error("no history file given");
+  if (command.files.empty()) return usage_error("no history file given");
   return command;
 }
 
 const char* dump_usage_text() {
-  return "Usage: hstdump [--local] [--summary] FILE.HST\n"
+  return "Usage: hstdump [--local] [--summary] FILE.HST...\n"
          "       hstdump --help | --version\n"
-         "Prints a history file as a summary in '# ' comment lines followed by CSV:\n"
-         "a 'time,<tag names>' row, then one row per record.\n"
+         "Prints history files as CSV: a 'time,<tag names>' row, then one row per record.\n"
+         "With several files, a first column 'file' holds each row's file, and the one\n"
+         "header row lists every tag of any file; a file without a tag leaves it empty.\n"
          "  --local    show times in the system time zone (TZ) with their UTC offset\n"
          "             instead of UTC\n"
-         "  --summary  print the comment lines only\n"
+         "  --summary  print a summary of each file in '# ' comment lines instead of CSV\n"
          "  --help     show this text\n"
          "  --version  show the version\n"
-         "Exit status: 0 done, 1 the file is not a valid history file or output failed,\n"
+         "Exit status: 0 done, 1 a file is not a valid history file or output failed,\n"
          "2 usage error.\n";
 }

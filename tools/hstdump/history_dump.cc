@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 #include <utility>
-#include <vector>
 
+#include "dump_columns.h"
 #include "dump_format.h"
 #include "history/history_reader.h"
 
@@ -24,6 +24,13 @@ struct FileCloser {
   ~FileCloser() {
     if (fd >= 0) ::close(fd);
   }
+};
+
+// A history file open for reading, with its checked header.
+struct OpenHistory {
+  FileCloser file;
+  HistoryHeader header;
+  uint64_t size = 0;  // bytes when opened; everything printed describes this length
 };
 
 // Reads up to `size` bytes at `offset`, stopping early only at the end of
@@ -51,14 +58,40 @@ int read_failure(const std::string& path) {
   return fail(path, std::string("read error: ") + std::strerror(errno));
 }
 
-// The exit status once the output is finished: a closed pipe ends quietly.
-int output_status(OutputBuffer& out, int status) {
-  output_flush(out);
-  if (out.error != 0) {
-    report_error(std::string("standard output: ") + std::strerror(out.error));
-    return 1;
+// Opens the file at `path` and checks its header. Returns 0, or 1 after the
+// message.
+int open_history(const std::string& path, OpenHistory& history) {
+  history.file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (history.file.fd < 0) return fail(path, std::string("cannot open: ") + std::strerror(errno));
+  struct stat info;
+  if (::fstat(history.file.fd, &info) != 0) return read_failure(path);
+  if (S_ISDIR(info.st_mode)) return fail(path, "is a directory");
+  if (!S_ISREG(info.st_mode)) return fail(path, "is not a regular file");
+  history.size = static_cast<uint64_t>(info.st_size);
+
+  std::string fault;
+  unsigned char fixed[kHistoryFixedHeaderSize];
+  const ssize_t fixed_read = read_at(history.file.fd, fixed, sizeof fixed, 0);
+  if (fixed_read < 0) return read_failure(path);
+  if (!parse_fixed_header(fixed, static_cast<size_t>(fixed_read), history.header, fault)) {
+    return fail(path, fault);
   }
-  return status;
+  std::vector<unsigned char> tag_list(static_cast<size_t>(history.header.tag_list_length));
+  const ssize_t list_read =
+      read_at(history.file.fd, tag_list.data(), tag_list.size(), kHistoryFixedHeaderSize);
+  if (list_read < 0) return read_failure(path);
+  if (!parse_tag_list(tag_list.data(), static_cast<size_t>(list_read), history.header, fault)) {
+    return fail(path, fault);
+  }
+  return 0;
+}
+
+// After a file's output: the message about a partial last record, once
+// everything before it has reached the output.
+int report_partial_record(const std::string& path, const OpenHistory& history, OutputBuffer& out) {
+  const uint64_t trailing = trailing_byte_count(history.header, history.size);
+  if (trailing == 0 || !output_flush(out)) return 0;
+  return fail(path, partial_record_fault(history.header, trailing));
 }
 
 void write_line(OutputBuffer& out, const char* label, const std::string& value) {
@@ -85,8 +118,24 @@ ssize_t ticks_of_record(int fd, const HistoryHeader& header, uint64_t index, Tic
   return got;
 }
 
-void write_summary(OutputBuffer& out, const HistoryHeader& header, uint64_t records,
-                   uint64_t trailing, const std::string& first, const std::string& last) {
+// Prints the summary lines of an open file; returns its exit status.
+int write_summary(const std::string& path, const OpenHistory& history, TimeZone* zone,
+                  OutputBuffer& out) {
+  const HistoryHeader& header = history.header;
+  const uint64_t records = whole_record_count(header, history.size);
+  std::string first = "none", last = "none";
+  if (records > 0) {
+    Ticks first_ticks = 0, last_ticks = 0;
+    for (const auto& [index, ticks] : {std::pair<uint64_t, Ticks*>{0, &first_ticks},
+                                       std::pair<uint64_t, Ticks*>{records - 1, &last_ticks}}) {
+      const ssize_t got = ticks_of_record(history.file.fd, header, index, *ticks);
+      if (got < 0) return read_failure(path);
+      if (got != 8) return fail(path, "file shrank while being read");
+    }
+    first = time_text(first_ticks, zone);
+    last = time_text(last_ticks, zone);
+  }
+  const uint64_t trailing = trailing_byte_count(header, history.size);
   write_line(out, "format code", std::to_string(header.format_code));
   write_line(out, "tag count", std::to_string(header.tag_count));
   write_line(out, "record length", std::to_string(header.record_length));
@@ -95,11 +144,13 @@ void write_summary(OutputBuffer& out, const HistoryHeader& header, uint64_t reco
   if (trailing != 0) write_line(out, "trailing bytes", std::to_string(trailing));
   write_line(out, "first time", first);
   write_line(out, "last time", last);
+  return report_partial_record(path, history, out);
 }
 
-void write_column_names(OutputBuffer& out, const HistoryHeader& header) {
-  std::string row = "time";
-  for (const std::string& name : header.tag_names) {
+void write_column_names(OutputBuffer& out, bool file_column,
+                        const std::vector<std::string>& columns) {
+  std::string row = file_column ? "file,time" : "time";
+  for (const std::string& name : columns) {
     row += ',';
     append_csv_field(name, row);
   }
@@ -107,95 +158,130 @@ void write_column_names(OutputBuffer& out, const HistoryHeader& header) {
   output_write(out, row);
 }
 
-// Prints the whole records in [records, records + size).
-void write_rows(OutputBuffer& out, const HistoryHeader& header, TimeZone* zone,
-                const unsigned char* records, size_t size) {
+// How the rows of one file are laid out.
+struct RowLayout {
+  std::string prefix;              // empty, or the file column's field and its comma
+  std::vector<int> tag_of_column;  // per value column: the tag shown, or -1 for an empty cell
+};
+
+// Prints the whole records in [records, records + size) into `row`, which
+// has room for one row.
+void write_rows(OutputBuffer& out, const HistoryHeader& header, const RowLayout& layout,
+                TimeZone* zone, const unsigned char* records, size_t size, char* row) {
   const size_t record_length = static_cast<size_t>(header.record_length);
-  // Time, then per tag a comma and a value, then LF.
-  char row[kMaxTimeText + kMaxTags * (1 + kMaxValueText) + 1];
+  std::memcpy(row, layout.prefix.data(), layout.prefix.size());
+  char* const time_at = row + layout.prefix.size();
   for (size_t at = 0; at + record_length <= size && !output_stopped(out); at += record_length) {
     const unsigned char* record = records + at;
-    char* end = format_time(record_ticks(record), zone, row);
-    for (int k = 0; k < header.tag_count; ++k) {
+    char* end = format_time(record_ticks(record), zone, time_at);
+    for (const int k : layout.tag_of_column) {
       *end++ = ',';
-      end = format_value(record_value(record, k), end);
+      if (k >= 0) end = format_value(record_value(record, k), end);
     }
     *end++ = '\n';
     output_write(out, std::string_view(row, static_cast<size_t>(end - row)));
   }
 }
 
+// Prints one row per whole record of an open file; returns its exit status.
+int write_records(const std::string& path, const OpenHistory& history, const RowLayout& layout,
+                  TimeZone* zone, OutputBuffer& out) {
+  const HistoryHeader& header = history.header;
+  const size_t record_length = static_cast<size_t>(header.record_length);
+  const size_t chunk = kReadChunk - kReadChunk % record_length;
+  const auto buffer = std::make_unique<unsigned char[]>(chunk);
+  // Prefix, time, then per column a comma and a value, then LF.
+  const auto row = std::make_unique<char[]>(layout.prefix.size() + kMaxTimeText +
+                                            layout.tag_of_column.size() * (1 + kMaxValueText) + 1);
+  uint64_t offset = static_cast<uint64_t>(header.header_length);
+  uint64_t left = whole_record_count(header, history.size) * record_length;
+  while (left > 0 && !output_stopped(out)) {
+    const size_t want = left < chunk ? static_cast<size_t>(left) : chunk;
+    const ssize_t got = read_at(history.file.fd, buffer.get(), want, offset);
+    if (got < 0) {
+      const int error = errno;
+      output_flush(out);
+      errno = error;
+      return read_failure(path);
+    }
+    write_rows(out, header, layout, zone, buffer.get(), static_cast<size_t>(got), row.get());
+    if (static_cast<size_t>(got) < want) {
+      output_flush(out);
+      return fail(path, "file shrank while being read");
+    }
+    offset += want;
+    left -= want;
+  }
+  return report_partial_record(path, history, out);
+}
+
+int dump_summaries(const std::vector<std::string>& paths, TimeZone* zone, OutputBuffer& out) {
+  int status = 0;
+  for (const std::string& path : paths) {
+    if (output_stopped(out)) break;
+    OpenHistory history;
+    if (open_history(path, history) != 0) {
+      status = 1;
+      continue;
+    }
+    if (paths.size() > 1) write_line(out, "file", path);
+    status |= write_summary(path, history, zone, out);
+  }
+  return status;
+}
+
+int dump_csv(const std::vector<std::string>& paths, TimeZone* zone, OutputBuffer& out) {
+  int status = 0;
+  const bool several = paths.size() > 1;
+  // With several files the header row needs every file's tags first.
+  std::vector<std::vector<std::string>> tag_lists(paths.size());
+  std::vector<bool> readable(paths.size(), !several);
+  for (size_t i = 0; several && i < paths.size(); ++i) {
+    OpenHistory history;
+    if (open_history(paths[i], history) != 0) {
+      status = 1;
+      continue;
+    }
+    tag_lists[i] = std::move(history.header.tag_names);
+    readable[i] = true;
+  }
+  std::vector<std::string> columns = merge_columns(tag_lists);
+  bool names_written = false;
+  for (size_t i = 0; i < paths.size() && !output_stopped(out); ++i) {
+    if (!readable[i]) continue;
+    OpenHistory history;
+    if (open_history(paths[i], history) != 0) {
+      status = 1;
+      continue;
+    }
+    if (several && history.header.tag_names != tag_lists[i]) {
+      status |= fail(paths[i], "tag names changed while being read");
+      continue;
+    }
+    if (!several) columns = history.header.tag_names;
+    if (!names_written) write_column_names(out, several, columns);
+    names_written = true;
+    RowLayout layout;
+    if (several) {
+      append_csv_field(paths[i], layout.prefix);
+      layout.prefix += ',';
+    }
+    layout.tag_of_column = tags_in_columns(history.header.tag_names, columns);
+    status |= write_records(paths[i], history, layout, zone, out);
+  }
+  return status;
+}
+
 }  // namespace
 
-int dump_history_file(const std::string& path, const DumpSettings& settings, OutputBuffer& out) {
-  FileCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) return fail(path, std::string("cannot open: ") + std::strerror(errno));
-  struct stat info;
-  if (::fstat(file.fd, &info) != 0) return read_failure(path);
-  if (S_ISDIR(info.st_mode)) return fail(path, "is a directory");
-  if (!S_ISREG(info.st_mode)) return fail(path, "is not a regular file");
-  const uint64_t file_size = static_cast<uint64_t>(info.st_size);
-
-  HistoryHeader header;
-  std::string fault;
-  unsigned char fixed[kHistoryFixedHeaderSize];
-  const ssize_t fixed_read = read_at(file.fd, fixed, sizeof fixed, 0);
-  if (fixed_read < 0) return read_failure(path);
-  if (!parse_fixed_header(fixed, static_cast<size_t>(fixed_read), header, fault)) {
-    return fail(path, fault);
+int dump_history_files(const std::vector<std::string>& paths, const DumpSettings& settings,
+                       OutputBuffer& out) {
+  const int status = settings.summary_only ? dump_summaries(paths, settings.zone, out)
+                                           : dump_csv(paths, settings.zone, out);
+  output_flush(out);
+  if (out.error != 0) {
+    report_error(std::string("standard output: ") + std::strerror(out.error));
+    return 1;
   }
-  std::vector<unsigned char> tag_list(static_cast<size_t>(header.tag_list_length));
-  const ssize_t list_read =
-      read_at(file.fd, tag_list.data(), tag_list.size(), kHistoryFixedHeaderSize);
-  if (list_read < 0) return read_failure(path);
-  if (!parse_tag_list(tag_list.data(), static_cast<size_t>(list_read), header, fault)) {
-    return fail(path, fault);
-  }
-
-  // The summary and the rows both describe the file as long as it was when opened.
-  const uint64_t records = whole_record_count(header, file_size);
-  const uint64_t trailing = trailing_byte_count(header, file_size);
-  std::string first = "none", last = "none";
-  if (records > 0) {
-    Ticks first_ticks = 0, last_ticks = 0;
-    for (const auto& [index, ticks] : {std::pair<uint64_t, Ticks*>{0, &first_ticks},
-                                       std::pair<uint64_t, Ticks*>{records - 1, &last_ticks}}) {
-      const ssize_t got = ticks_of_record(file.fd, header, index, *ticks);
-      if (got < 0) return read_failure(path);
-      if (got != 8) return fail(path, "file shrank while being read");
-    }
-    first = time_text(first_ticks, settings.zone);
-    last = time_text(last_ticks, settings.zone);
-  }
-  write_summary(out, header, records, trailing, first, last);
-
-  if (!settings.summary_only) {
-    write_column_names(out, header);
-    const size_t record_length = static_cast<size_t>(header.record_length);
-    const size_t chunk = kReadChunk - kReadChunk % record_length;
-    const auto buffer = std::make_unique<unsigned char[]>(chunk);
-    uint64_t offset = static_cast<uint64_t>(header.header_length);
-    uint64_t left = records * record_length;
-    while (left > 0 && !output_stopped(out)) {
-      const size_t want = left < chunk ? static_cast<size_t>(left) : chunk;
-      const ssize_t got = read_at(file.fd, buffer.get(), want, offset);
-      if (got < 0) {
-        output_status(out, 1);
-        return read_failure(path);
-      }
-      write_rows(out, header, settings.zone, buffer.get(), static_cast<size_t>(got));
-      if (static_cast<size_t>(got) < want) {
-        output_status(out, 1);
-        return fail(path, "file shrank while being read");
-      }
-      offset += want;
-      left -= want;
-    }
-  }
-  if (out.pipe_closed) return 0;
-  // The rows reach the output before the message about the partial record.
-  const int status = output_status(out, 0);
-  if (status != 0) return status;
-  if (trailing != 0) return fail(path, partial_record_fault(header, trailing));
-  return 0;
+  return status;
 }

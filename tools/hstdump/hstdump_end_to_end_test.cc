@@ -88,19 +88,19 @@ TEST_F(HstdumpTest, PrintsBackWhatTheConverterRead) {
   const RunResult r = dump({"log.HST"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, kSummaryOf3TagsPrefix +
-                       "# header length: 92\n"
-                       "# record count: 3\n"
-                       "# first time: 2015-03-05T10:20:30.000Z\n"
-                       "# last time: 2015-03-06T00:00:00.999Z\n"
-                       "time,T1,\"flow,m3/h\",T3\n"
-                       "2015-03-05T10:20:30.000Z,1.25,-3.5,0\n"
-                       "2015-03-05T10:20:31.250Z,2,0.1,1e+300\n"
-                       "2015-03-06T00:00:00.999Z,-0,0,7\n");
+  EXPECT_EQ(r.out,
+            "time,T1,\"flow,m3/h\",T3\n"
+            "2015-03-05T10:20:30.000Z,1.25,-3.5,0\n"
+            "2015-03-05T10:20:31.250Z,2,0.1,1e+300\n"
+            "2015-03-06T00:00:00.999Z,-0,0,7\n");
 
   const RunResult summary = dump({"--summary", "log.HST"});
   EXPECT_EQ(summary.status, 0);
-  EXPECT_EQ(summary.out, r.out.substr(0, r.out.find("time,")));
+  EXPECT_EQ(summary.out, kSummaryOf3TagsPrefix +
+                             "# header length: 92\n"
+                             "# record count: 3\n"
+                             "# first time: 2015-03-05T10:20:30.000Z\n"
+                             "# last time: 2015-03-06T00:00:00.999Z\n");
 }
 
 TEST_F(HstdumpTest, ShowsLocalTimesOfTheZoneInTheEnvironment) {
@@ -112,20 +112,21 @@ TEST_F(HstdumpTest, ShowsLocalTimesOfTheZoneInTheEnvironment) {
              "01/01/1890 00:53:28\t         3\n");
   ASSERT_EQ(run(TAGPRESS_BINARY, {"z.txt"}, "Europe/Berlin").status, 0);
 
-  const std::string rows =
-      "2015-03-05T10:20:30.000Z,1\n2015-07-01T10:00:00.000Z,2\n1890-01-01T00:00:00.000Z,3\n";
-  EXPECT_NE(dump({"z.HST"}, "Europe/Berlin").out.find("time,T\n" + rows), std::string::npos);
+  EXPECT_EQ(dump({"z.HST"}, "Europe/Berlin").out,
+            "time,T\n2015-03-05T10:20:30.000Z,1\n2015-07-01T10:00:00.000Z,2\n"
+            "1890-01-01T00:00:00.000Z,3\n");
 
   const RunResult local = dump({"z.HST", "--local"}, "Europe/Berlin");
   EXPECT_EQ(local.status, 0);
-  EXPECT_NE(local.out.find("# first time: 2015-03-05T11:20:30.000+01:00\n"
-                           "# last time: 1890-01-01T00:53:28.000+00:53:28\n"
-                           "time,T\n"
-                           "2015-03-05T11:20:30.000+01:00,1\n"
-                           "2015-07-01T12:00:00.000+02:00,2\n"
-                           "1890-01-01T00:53:28.000+00:53:28,3\n"),
-            std::string::npos)
-      << local.out;
+  EXPECT_EQ(local.out,
+            "time,T\n"
+            "2015-03-05T11:20:30.000+01:00,1\n"
+            "2015-07-01T12:00:00.000+02:00,2\n"
+            "1890-01-01T00:53:28.000+00:53:28,3\n");
+  EXPECT_NE(dump({"z.HST", "--local", "--summary"}, "Europe/Berlin")
+                .out.find("# first time: 2015-03-05T11:20:30.000+01:00\n"
+                          "# last time: 1890-01-01T00:53:28.000+00:53:28\n"),
+            std::string::npos);
 }
 
 TEST_F(HstdumpTest, PrintsTheWholeRecordsBeforeAPartialOne) {
@@ -139,16 +140,17 @@ TEST_F(HstdumpTest, PrintsTheWholeRecordsBeforeAPartialOne) {
 
   const RunResult r = dump({"cut.HST"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kSummaryOf3TagsPrefix +
-                       "# header length: 82\n"
-                       "# record count: 1\n"
-                       "# trailing bytes: 25\n"
-                       "# first time: 2015-03-05T10:20:30.000Z\n"
-                       "# last time: 2015-03-05T10:20:30.000Z\n"
-                       "time,A,B,C\n"
-                       "2015-03-05T10:20:30.000Z,1,2,3\n");
+  EXPECT_EQ(r.out, "time,A,B,C\n2015-03-05T10:20:30.000Z,1,2,3\n");
   EXPECT_EQ(r.err, "hstdump: cut.HST: file ends in a partial record (25 of 32 bytes)\n");
-  EXPECT_EQ(dump({"--summary", "cut.HST"}).status, 1);
+  const RunResult summary = dump({"--summary", "cut.HST"});
+  EXPECT_EQ(summary.status, 1);
+  EXPECT_EQ(summary.out, kSummaryOf3TagsPrefix +
+                             "# header length: 82\n"
+                             "# record count: 1\n"
+                             "# trailing bytes: 25\n"
+                             "# first time: 2015-03-05T10:20:30.000Z\n"
+                             "# last time: 2015-03-05T10:20:30.000Z\n");
+  EXPECT_EQ(summary.err, r.err);
 }
 
 TEST_F(HstdumpTest, PrintsInfinitiesQuotedNamesAndRawTicks) {
@@ -165,13 +167,14 @@ TEST_F(HstdumpTest, PrintsInfinitiesQuotedNamesAndRawTicks) {
 
   const RunResult r = dump({"odd.HST"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("# first time: 1601-01-01T00:00:00.000Z\n"
-                       "# last time: ticks:18446744073709551615\n"
-                       "time,\"a\tb\",\"say\"\"x\"\"\",\n"
-                       "1601-01-01T00:00:00.000Z,inf,-inf,nan\n"
-                       "ticks:18446744073709551615,5e-324,-0,0.1\n"),
-            std::string::npos)
-      << r.out;
+  EXPECT_EQ(r.out,
+            "time,\"a\tb\",\"say\"\"x\"\"\",\n"
+            "1601-01-01T00:00:00.000Z,inf,-inf,nan\n"
+            "ticks:18446744073709551615,5e-324,-0,0.1\n");
+  EXPECT_NE(dump({"--summary", "odd.HST"})
+                .out.find("# first time: 1601-01-01T00:00:00.000Z\n"
+                          "# last time: ticks:18446744073709551615\n"),
+            std::string::npos);
 }
 
 TEST_F(HstdumpTest, RefusesWhatIsNoHistoryFile) {
@@ -202,7 +205,7 @@ TEST_F(HstdumpTest, AnswersTheCommandLineAndReportsAFullOutput) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: hstdump", 0), 0u);
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"a.HST", "b.HST"}, {"--bogus", "a.HST"}}) {
+       {std::vector<std::string>{}, {"--summary"}, {"--bogus", "a.HST"}}) {
     const RunResult r = dump(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
@@ -212,6 +215,60 @@ TEST_F(HstdumpTest, AnswersTheCommandLineAndReportsAFullOutput) {
   const RunResult full = run(HSTDUMP_BINARY, {"e.HST"}, "UTC", "/dev/full");
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "hstdump: standard output: No space left on device\n");
+}
+
+// Several files: one header row, a file column, the union of the tags, and
+// failures reported while the other files are still printed.
+TEST_F(HstdumpTest, PrintsSeveralFilesAsOneTable) {
+  const uint64_t t0 = 130'000'000'000'000'000ULL;  // 2012-12-14T23:06:40.000Z
+  const auto history = [&](const std::vector<std::string>& names,
+                           const std::vector<std::vector<double>>& rows) {
+    std::string file = header_for(names);
+    for (size_t r = 0; r < rows.size(); ++r) {
+      put64(file, t0 + r * 10'000'000);
+      for (double v : rows[r]) put_double(file, v);
+    }
+    return file;
+  };
+  write_file(dir_ / "a.HST", history({"T1", "T2"}, {{1, 2}, {3, 4}}));
+  write_file(dir_ / "b.HST", history({"T1", "T2"}, {{5, 6}}));
+  write_file(dir_ / "c,1.HST", history({"T3", "T1"}, {{7, 8}}));
+  write_file(dir_ / "cut.HST", history({"T1", "T2"}, {{9, 10}}) + "xx");
+  const std::string a1 = "a.HST,2012-12-14T23:06:40.000Z,1,2",
+                    a2 = "a.HST,2012-12-14T23:06:41.000Z,3,4";
+  const std::string b_summary =
+      "# file: b.HST\n# format code: 3\n# tag count: 2\n# record length: 24\n"
+      "# header length: 80\n# record count: 1\n# first time: 2012-12-14T23:06:40.000Z\n"
+      "# last time: 2012-12-14T23:06:40.000Z\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{"a.HST", "b.HST"},
+       0,
+       "file,time,T1,T2\n" + a1 + "\n" + a2 + "\nb.HST,2012-12-14T23:06:40.000Z,5,6\n",
+       ""},
+      {{"a.HST", "missing.HST", "c,1.HST"},
+       1,
+       "file,time,T1,T2,T3\n" + a1 + ",\n" + a2 + ",\n\"c,1.HST\",2012-12-14T23:06:40.000Z,8,,7\n",
+       "hstdump: missing.HST: cannot open: No such file or directory\n"},
+      {{"cut.HST", "b.HST"},
+       1,
+       "file,time,T1,T2\ncut.HST,2012-12-14T23:06:40.000Z,9,10\n"
+       "b.HST,2012-12-14T23:06:40.000Z,5,6\n",
+       "hstdump: cut.HST: file ends in a partial record (2 of 24 bytes)\n"},
+      {{"missing.HST", "--summary", "b.HST", "b.HST"},
+       1,
+       b_summary + b_summary,
+       "hstdump: missing.HST: cannot open: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = dump(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0];
+    EXPECT_EQ(r.out, c.out) << c.args[0];
+    EXPECT_EQ(r.err, c.err) << c.args[0];
+  }
 }
 
 // A large file: the reader of the pipe quits after one line, and memory
@@ -250,7 +307,7 @@ TEST_F(HstdumpTest, StreamsLargeFilesAndStopsQuietlyAtAClosedPipe) {
   close(fds[1]);
   char first[3];
   ASSERT_EQ(read(fds[0], first, sizeof first), static_cast<ssize_t>(sizeof first));
-  EXPECT_EQ(std::string(first, 3), "# f");
+  EXPECT_EQ(std::string(first, 3), "tim");
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);

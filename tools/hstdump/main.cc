@@ -1,4 +1,4 @@
-// hstdump: prints a history file as comment lines and CSV.
+// hstdump: prints history files as CSV or as summary comment lines.
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -47,5 +47,5 @@ int main(int argc, char** argv) {
   settings.zone = command.local ? &zone : nullptr;
   settings.summary_only = command.summary_only;
   OutputBuffer out;
-  return dump_history_file(command.file, settings, out);
+  return dump_history_files(command.files, settings, out);
 }
