@@ -38,7 +38,7 @@ void warn_malformed_line(Warnings& w, LinePlace place, std::string_view line,
       why = "the time falls before 1601-01-01 UTC";
       break;
   }
-  show_warning(w, place.path, place.number,
+  show_warning(w, WarningKind::kMalformedLine, place.path, place.number,
                "skipped malformed line (" + why + "): " + quote_line(line));
 }
 
@@ -46,7 +46,7 @@ void warn_misaligned_value(Warnings& w, LinePlace place, std::string_view line, 
                            int tag, const TagTable& tags) {
   if (!count_warning(w, WarningKind::kMisaligned)) return;
   const std::string_view field = line.substr(column, 10);
-  show_warning(w, place.path, place.number,
+  show_warning(w, WarningKind::kMisaligned, place.path, place.number,
                "columns " + std::to_string(column + 1) + "-" + std::to_string(column + 10) +
                    " of tag " + std::to_string(tag + 1) + " (" + std::string(tag_name(tags, tag)) +
                    ") hold " + quote_line(field) +
@@ -65,7 +65,7 @@ void warn_field_count(Warnings& w, LinePlace place, int fields, int count) {
   } else {
     text += ": the fields beyond are ignored";
   }
-  show_warning(w, place.path, place.number, text);
+  show_warning(w, WarningKind::kFieldCount, place.path, place.number, text);
 }
 
 void warn_not_a_number(Warnings& w, LinePlace place, std::string_view line, size_t start,
@@ -74,7 +74,7 @@ void warn_not_a_number(Warnings& w, LinePlace place, std::string_view line, size
   std::string_view rest = start < line.size() ? line.substr(start) : std::string_view();
   for (int k = 0; k < field; ++k) rest.remove_prefix(rest.find(separator) + 1);
   const std::string_view text = rest.substr(0, rest.find(separator));
-  show_warning(w, place.path, place.number,
+  show_warning(w, WarningKind::kNotANumber, place.path, place.number,
                "field " + std::to_string(field + 1) + " " + quote_line(text) +
                    " is not a number; read as " + value_text(value));
 }
@@ -82,7 +82,7 @@ void warn_not_a_number(Warnings& w, LinePlace place, std::string_view line, size
 void warn_backwards(Warnings& w, LinePlace place, const LineTimestamp& stamp,
                     uint64_t previous_number, const LineTimestamp& previous) {
   if (!count_warning(w, WarningKind::kBackwards)) return;
-  show_warning(w, place.path, place.number,
+  show_warning(w, WarningKind::kBackwards, place.path, place.number,
                "time goes back from " + stamp_text(previous) + " (line " +
                    std::to_string(previous_number) + ") to " + stamp_text(stamp) +
                    "; the lines may be unsorted, or their dates month-first");

@@ -41,14 +41,14 @@ void check_tag_names(const TagTable& tags, int name_lines, std::string_view path
     const std::string_view name = tag_name(tags, i);
     if (name.empty()) {
       if (count_warning(warnings, WarningKind::kTagHeader)) {
-        show_warning(warnings, path, static_cast<uint64_t>(i) + 2,
+        show_warning(warnings, WarningKind::kTagHeader, path, static_cast<uint64_t>(i) + 2,
                      "tag " + std::to_string(i + 1) + " has an empty name");
       }
       continue;
     }
     const auto [place, fresh] = first_with_name.emplace(name, i);
     if (!fresh && count_warning(warnings, WarningKind::kTagHeader)) {
-      show_warning(warnings, path, static_cast<uint64_t>(i) + 2,
+      show_warning(warnings, WarningKind::kTagHeader, path, static_cast<uint64_t>(i) + 2,
                    "tag " + std::to_string(i + 1) + " repeats the name '" + std::string(name) +
                        "' of tag " + std::to_string(place->second + 1));
     }
@@ -58,7 +58,7 @@ void check_tag_names(const TagTable& tags, int name_lines, std::string_view path
                                     ? "tag " + std::to_string(tags.count) + " has"
                                     : "tags " + std::to_string(name_lines + 1) + " to " +
                                           std::to_string(tags.count) + " have";
-    show_warning(warnings, path, 0,
+    show_warning(warnings, WarningKind::kTagHeader, path, 0,
                  std::to_string(tags.count) + " tags announced but " + std::to_string(name_lines) +
                      (name_lines == 1 ? " name line" : " name lines") + " found: " + missing +
                      " an empty name");

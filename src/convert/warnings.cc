@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "common/console.h"
 #include "common/write_fully.h"
@@ -28,9 +30,20 @@ std::string join(std::initializer_list<std::string_view> pieces) {
   return out;
 }
 
-void show_warning(Warnings& w, std::string_view path, uint64_t line, std::string_view text) {
-  const std::string where = line > 0 ? join({":", std::to_string(line)}) : std::string();
-  w.shown.push_back(join({"tagpress: ", path, where, ": ", text, "\n"}));
+void show_warning(Warnings& w, WarningKind kind, std::string_view path, uint64_t line,
+                  std::string_view text) {
+  w.shown.push_back(Warning{kind, std::string(path), line, std::string(text)});
+}
+
+void append_warnings(Warnings& w, const Warnings& later, uint64_t line_offset) {
+  uint64_t seen[kWarningKinds];
+  std::copy(std::begin(w.counts), std::end(w.counts), seen);
+  for (const Warning& warning : later.shown) {
+    if (seen[static_cast<size_t>(warning.kind)]++ >= shown_limit(warning.kind)) continue;
+    w.shown.push_back(warning);
+    if (warning.line > 0) w.shown.back().line += line_offset;
+  }
+  for (size_t kind = 0; kind < kWarningKinds; ++kind) w.counts[kind] += later.counts[kind];
 }
 
 std::string quote_line(std::string_view line, size_t limit) {
@@ -58,11 +71,16 @@ void print_warnings(const Warnings& w, std::string_view path) {
   // On a shared terminal the warnings start below the counter, not on its line.
   const bool below_counter = console_is_terminal() && console_line_open() && ::isatty(2) == 1;
   std::string text = below_counter ? "\n" : "";
-  for (const std::string& line : w.shown) text += line;
+  for (const Warning& warning : w.shown) {
+    const std::string where =
+        warning.line > 0 ? join({":", std::to_string(warning.line)}) : std::string();
+    text += join({"tagpress: ", warning.path, where, ": ", warning.text, "\n"});
+  }
   for (size_t kind = 0; kind < kWarningKinds; ++kind) {
-    if (w.counts[kind] <= kShownPerKind) continue;
-    text += join({"tagpress: ", path, ": ", std::to_string(w.counts[kind] - kShownPerKind),
-                  " more ", kKindNouns[kind], " not shown\n"});
+    const uint64_t limit = shown_limit(static_cast<WarningKind>(kind));
+    if (limit == 1 || w.counts[kind] <= limit) continue;
+    text += join({"tagpress: ", path, ": ", std::to_string(w.counts[kind] - limit), " more ",
+                  kKindNouns[kind], " not shown\n"});
   }
   if (w.shown.empty()) return;
   console_flush();

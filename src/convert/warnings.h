@@ -21,23 +21,39 @@ enum class WarningKind : uint8_t {
 };
 constexpr size_t kWarningKinds = 7;
 
-// Each kind is shown at most this often per data file.
-constexpr uint64_t kShownPerKind = 10;
+// How often a kind is shown per data file: 10, or once for the kinds that
+// tell of the whole file (misaligned columns, time going backwards).
+constexpr uint64_t shown_limit(WarningKind kind) {
+  return kind == WarningKind::kMisaligned || kind == WarningKind::kBackwards ? 1 : 10;
+}
+
+struct Warning {
+  WarningKind kind;
+  std::string path;  // as named on the command line
+  uint64_t line;     // 0: about the whole file
+  std::string text;
+};
 
 struct Warnings {
-  std::vector<std::string> shown;       // whole lines, in order
+  std::vector<Warning> shown;           // in the order they arose
   uint64_t counts[kWarningKinds] = {};  // every warning, shown or not
 };
 
-// Counts a warning of `kind`. True when it is among the first kShownPerKind
-// of its kind: then its text goes to show_warning.
+// Counts a warning of `kind`. True while it is among the first of its kind
+// that are shown: then its text goes to show_warning.
 inline bool count_warning(Warnings& warnings, WarningKind kind) {
-  return warnings.counts[static_cast<size_t>(kind)]++ < kShownPerKind;
+  return warnings.counts[static_cast<size_t>(kind)]++ < shown_limit(kind);
 }
 
 // Keeps the text of a counted warning about line `line` (0: the whole file)
 // of `path`.
-void show_warning(Warnings& warnings, std::string_view path, uint64_t line, std::string_view text);
+void show_warning(Warnings& warnings, WarningKind kind, std::string_view path, uint64_t line,
+                  std::string_view text);
+
+// Adds the warnings of a later part of the same file, whose line numbers
+// start after `line_offset` lines, as if they had been counted into
+// `warnings` one by one.
+void append_warnings(Warnings& warnings, const Warnings& later, uint64_t line_offset);
 
 // The pieces one after the other.
 std::string join(std::initializer_list<std::string_view> pieces);
