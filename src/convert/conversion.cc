@@ -15,6 +15,7 @@
 #include "common/ticks.h"
 #include "convert/line_timestamp.h"
 #include "convert/progress_counter.h"
+#include "convert/repeated_time.h"
 #include "convert/tag_header.h"
 #include "convert/time_window.h"
 #include "convert/value_layout.h"
@@ -72,6 +73,7 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   MalformedLines malformed;
   uint64_t line_number = 0;
   DayCache day_cache;
+  int64_t previous_instant = kNoPreviousInstant;  // of the last line with a valid date and time
   Line line;
   bool interrupted = false;
 
@@ -88,11 +90,16 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       if (line.too_long || !is_blank(line)) note_malformed(malformed, line_number);
       continue;
     }
-    const int64_t utc = local_to_utc(zone, civil_seconds(stamp, day_cache));
-    if (utc < -kSecondsFrom1601To1970) {
+    // Instants in milliseconds since 1970-01-01 UTC.
+    const LocalInstants instants = local_instants(zone, civil_seconds(stamp, day_cache));
+    const int64_t instant =
+        choose_instant(previous_instant, instants.earlier * 1000 + stamp.millisecond,
+                       instants.later * 1000 + stamp.millisecond);
+    if (instant < -kSecondsFrom1601To1970 * 1000) {
       note_malformed(malformed, line_number);
       continue;
     }
+    previous_instant = instant;
     if (windowed && !in_time_window(stamp, options)) continue;
 
     if (options.delimited) {
@@ -100,8 +107,8 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
     } else {
       extract_fixed_values(line.data, line.size, values_column, count, values);
     }
-    const Ticks ticks = static_cast<Ticks>(utc + kSecondsFrom1601To1970) * kTicksPerSecond +
-                        static_cast<Ticks>(stamp.millisecond) * kTicksPerMillisecond;
+    const Ticks ticks =
+        static_cast<Ticks>(instant + kSecondsFrom1601To1970 * 1000) * kTicksPerMillisecond;
     append_record(writer, ticks, values, count);
     if (writer.failed) break;
   }
