@@ -37,6 +37,7 @@ TEST(TimeZoneTest, LocalTimesMapToTheirInstants) {
       {"Europe/Berlin", civil(2015, 10, 25, 2, 30), civil(2015, 10, 25, 0, 30),
        civil(2015, 10, 25, 1, 30), false},
       {"Europe/Berlin", civil(2015, 10, 25, 3), civil(2015, 10, 25, 2), 0, false},
+      {"Europe/Berlin", civil(2015, 10, 26, 0, 30), civil(2015, 10, 25, 23, 30), 0, false},
       {"Europe/Berlin", civil(1870, 7, 1, 12), civil(1870, 7, 1, 11, 6, 32), 0, false},  // LMT
       {"Europe/Berlin", civil(2090, 7, 15, 12), civil(2090, 7, 15, 10), 0, false},
       {"America/New_York", civil(2015, 3, 8, 2, 30), civil(2015, 3, 8, 7, 30), 0, true},
