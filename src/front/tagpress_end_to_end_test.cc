@@ -185,10 +185,10 @@ TEST_F(TagpressTest, ConvertsWithTheOffsetOfTheLinesOwnDate) {
   EXPECT_EQ(u64(hst, 102), ticks(1870, 7, 1, 11, 6, 32));
 }
 
-// The record times of a history file without tags.
-std::vector<uint64_t> record_ticks(const std::string& hst) {
+// Each record's time in ticks, in file order.
+std::vector<uint64_t> record_ticks(const std::string& hst, size_t header = 70, size_t record = 8) {
   std::vector<uint64_t> out;
-  for (size_t at = 70; at + 8 <= hst.size(); at += 8) out.push_back(u64(hst, at));
+  for (size_t at = header; at + record <= hst.size(); at += record) out.push_back(u64(hst, at));
   return out;
 }
 
@@ -233,8 +233,8 @@ TEST_F(TagpressTest, ReadsTheRepeatedHourFromTheOrderOfTheLines) {
 // Seconds of the day of each record's UTC time, in file order.
 std::vector<int> record_times(const std::string& hst, size_t header, size_t record) {
   std::vector<int> out;
-  for (size_t at = header; at + record <= hst.size(); at += record) {
-    out.push_back(static_cast<int>(u64(hst, at) / 10000000 % 86400));
+  for (const uint64_t t : record_ticks(hst, header, record)) {
+    out.push_back(static_cast<int>(t / 10000000 % 86400));
   }
   return out;
 }
