@@ -144,8 +144,12 @@ inline std::string expected_history(std::string_view data, int count,
 
 inline std::string check_run(const uint8_t* bytes, size_t size) {
   if (size < kRunInputHeader) return "";
-  static const TimeZone kUtc = load_time_zone("UTC");
-  static const TimeZone kEast = load_time_zone("<+0530>-5:30");
+  static const TimeZone kUtc = utc_time_zone();
+  // The C library's zone is process-wide: the fuzz process runs in this one throughout.
+  static const TimeZone kEast = [] {
+    setenv("TZ", "<+0530>-5:30", 1);
+    return load_system_time_zone();
+  }();
   const RunFolder& folder = run_folder();
 
   const int count = bytes[0] % 251;

@@ -16,6 +16,7 @@
 #include "convert/line_timestamp.h"
 #include "convert/line_warnings.h"
 #include "convert/progress_counter.h"
+#include "convert/repeated_time.h"
 #include "convert/tag_header.h"
 #include "convert/time_window.h"
 #include "convert/value_layout.h"
@@ -80,12 +81,12 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
   uint64_t valid_lines = 0;  // lines with a valid date and time, kept by the window or not
   uint64_t line_number = 0;
   DayCache day_cache;
+  int64_t previous_instant = kNoPreviousInstant;  // of the last line with a valid date and time
   Line line;
   bool interrupted = false;
   // Misaligned fixed-width values and a step back in time are told once per file.
   bool check_alignment = !options.delimited;
   bool check_order = true;
-  Ticks previous_ticks = 0;  // no valid time is before 1601
 
   LineTimestamp previous_stamp;
   uint64_t previous_number = 0;
@@ -108,25 +109,27 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
       }
       continue;
     }
-    const int64_t utc = local_to_utc(zone, civil_seconds(stamp, day_cache));
-    if (utc < -kSecondsFrom1601To1970) {
+    // Instants in milliseconds since 1970-01-01 UTC.
+    const LocalInstants instants = local_instants(zone, civil_seconds(stamp, day_cache));
+    const int64_t instant =
+        choose_instant(previous_instant, instants.earlier * 1000 + stamp.millisecond,
+                       instants.later * 1000 + stamp.millisecond);
+    if (instant < -kSecondsFrom1601To1970 * 1000) {
       note_malformed(malformed, line_number);
       warn_malformed_line(warnings, {data_path, line_number}, {line.data, line.size},
                           MalformedReason::kBefore1601);
       continue;
     }
     ++valid_lines;
-    const Ticks ticks = static_cast<Ticks>(utc + kSecondsFrom1601To1970) * kTicksPerSecond +
-                        static_cast<Ticks>(stamp.millisecond) * kTicksPerMillisecond;
     if (check_order) {
-      if (ticks < previous_ticks) [[unlikely]] {
+      if (instant < previous_instant) [[unlikely]] {
         warn_backwards(warnings, {data_path, line_number}, stamp, previous_number, previous_stamp);
         check_order = false;
       }
-      previous_ticks = ticks;
       previous_stamp = stamp;
       previous_number = line_number;
     }
+    previous_instant = instant;
     if (windowed && !in_time_window(stamp, options)) continue;
 
     if (options.delimited) {
@@ -151,6 +154,8 @@ ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
     } else {
       extract_fixed_values(line.data, line.size, values_column, count, values);
     }
+    const Ticks ticks =
+        static_cast<Ticks>(instant + kSecondsFrom1601To1970 * 1000) * kTicksPerMillisecond;
     append_record(writer, ticks, values, count);
     if (writer.failed) break;
   }

@@ -184,11 +184,56 @@ TEST_F(TagpressTest, ConvertsWithTheOffsetOfTheLinesOwnDate) {
   EXPECT_EQ(u64(hst, 102), ticks(1870, 7, 1, 11, 6, 32));
 }
 
+// Each record's time in ticks, in file order.
+std::vector<uint64_t> record_ticks(const std::string& hst, size_t header = 70, size_t record = 8) {
+  std::vector<uint64_t> out;
+  for (size_t at = header; at + record <= hst.size(); at += record) out.push_back(u64(hst, at));
+  return out;
+}
+
+TEST_F(TagpressTest, ReadsTheRepeatedHourFromTheOrderOfTheLines) {
+  // Berlin goes back from 03:00 to 02:00 at 01:00 UTC on 25/10/2015. A log written on across
+  // the change runs on; a malformed line in between changes nothing; the next file starts afresh.
+  write_file(dir_ / "a.HDR", "0\n");
+  write_file(dir_ / "a.txt",
+             "25/10/2015 01:59:59\n"
+             "25/10/2015 02:59:59\n"
+             "01/01/1601 00:00:00\n"
+             "25/10/2015 02:00:00\n"
+             "25/10/2015 02:00:01.500\n"
+             "25/10/2015 02:59:59\n"
+             "25/10/2015 03:00:00\n");
+  write_file(dir_ / "b.HDR", "0\n");
+  write_file(dir_ / "b.txt",
+             "25/10/2015 02:30:00\n"
+             "25/10/2015 02:30:01\n");
+  EXPECT_EQ(run({"*.txt"}, "Europe/Berlin").status, 0);
+  EXPECT_EQ(record_ticks(read_file(dir_ / "a.HST")),
+            (std::vector<uint64_t>{ticks(2015, 10, 24, 23, 59, 59), ticks(2015, 10, 25, 0, 59, 59),
+                                   ticks(2015, 10, 25, 1, 0, 0), ticks(2015, 10, 25, 1, 0, 1, 500),
+                                   ticks(2015, 10, 25, 1, 59, 59), ticks(2015, 10, 25, 2, 0, 0)}));
+  EXPECT_EQ(record_ticks(read_file(dir_ / "b.HST")),
+            (std::vector<uint64_t>{ticks(2015, 10, 25, 0, 30, 0), ticks(2015, 10, 25, 0, 30, 1)}));
+
+  // New York goes back from 02:00 to 01:00 at 06:00 UTC on 01/11/2015. A line the window
+  // drops still counts as the previous line.
+  write_file(dir_ / "c.HDR", "0\n");
+  write_file(dir_ / "c.txt",
+             "01/11/2015 01:00:00\n"
+             "01/11/2015 01:59:59\n"
+             "01/11/2015 01:00:00\n"
+             "01/11/2015 01:30:00\n");
+  EXPECT_EQ(run({"c.txt", "/f:01:30:00"}, "America/New_York").status, 0);
+  EXPECT_EQ(record_ticks(read_file(dir_ / "c.HST")),
+            (std::vector<uint64_t>{ticks(2015, 11, 1, 5, 0, 0), ticks(2015, 11, 1, 6, 0, 0),
+                                   ticks(2015, 11, 1, 6, 30, 0)}));
+}
+
 // Seconds of the day of each record's UTC time, in file order.
 std::vector<int> record_times(const std::string& hst, size_t header, size_t record) {
   std::vector<int> out;
-  for (size_t at = header; at + record <= hst.size(); at += record) {
-    out.push_back(static_cast<int>(u64(hst, at) / 10000000 % 86400));
+  for (const uint64_t t : record_ticks(hst, header, record)) {
+    out.push_back(static_cast<int>(t / 10000000 % 86400));
   }
   return out;
 }

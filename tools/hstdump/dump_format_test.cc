@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "convert/time_zone_for_tests.h"
+
 namespace {
 
 // Ticks of a UTC date and time plus `extra` ticks.
@@ -65,8 +67,8 @@ TEST(FormatTimeTest, WritesLocalTimeWithTheOffsetOfThatInstant) {
       {"Asia/Tokyo", ticks_at(9999, 12, 31, 20, 0, 0), "ticks:2650467600000000000"},
   };
   for (const auto& c : cases) {
-    TimeZone zone = load_time_zone(c.zone);
-    EXPECT_EQ(time_text(c.ticks, &zone), c.text) << c.zone;
+    ScopedTimeZone tz(c.zone);
+    EXPECT_EQ(time_text(c.ticks, &tz.zone), c.text) << c.zone;
   }
 }
 
