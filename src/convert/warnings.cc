@@ -74,7 +74,8 @@ void print_warnings(const Warnings& w, std::string_view path) {
   for (const Warning& warning : w.shown) {
     const std::string where =
         warning.line > 0 ? join({":", std::to_string(warning.line)}) : std::string();
-    text += join({"tagpress: ", warning.path, where, ": ", warning.text, "\n"});
+    const std::string_view separator = warning.path.empty() ? "" : ": ";
+    text += join({"tagpress: ", warning.path, where, separator, warning.text, "\n"});
   }
   for (size_t kind = 0; kind < kWarningKinds; ++kind) {
     const uint64_t limit = shown_limit(static_cast<WarningKind>(kind));

@@ -29,7 +29,7 @@ constexpr uint64_t shown_limit(WarningKind kind) {
 
 struct Warning {
   WarningKind kind;
-  std::string path;  // as named on the command line
+  std::string path;  // as named on the command line; empty for the whole run
   uint64_t line;     // 0: about the whole file
   std::string text;
 };

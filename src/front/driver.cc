@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 
@@ -101,9 +102,17 @@ int run_converter(int argc, char** argv) {
     status = kExitFailure;
   }
   TimeZone zone = load_system_time_zone();
+  // Told with the first file's warnings: every time would be an hour or two off.
+  Warnings warnings;
+  const char* tz = std::getenv("TZ");
+  if (!time_zone_is_known(tz) && count_warning(warnings, WarningKind::kTimeZone)) {
+    show_warning(
+        warnings, WarningKind::kTimeZone, "", 0,
+        join({"TZ='", tz, "' names no time zone this system knows; times are taken as UTC"}));
+  }
   auto tags = std::make_unique<TagTable>();
   for (const std::string& file : files) {
-    const ConversionResult result = convert_file(file, options, *tags, zone);
+    const ConversionResult result = convert_file(file, options, *tags, zone, warnings);
     if (result == ConversionResult::kInterrupted) {
       console_flush();
       return 128 + g_stop_signal;

@@ -27,6 +27,7 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
     std::vector<std::string> options;
     int records;
     std::string err;
+    std::string tz = "UTC";
   } cases[] = {
       {"clean", "2\nA\nB\n", fixed2 + "\n" + fixed2, {}, 2, ""},
       {"clean delimited", "2\nA\nB\n", kStamp + ";1;2\n", {"/e", ";"}, 1, ""},
@@ -118,13 +119,21 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        1,
        "tagpress: w.txt:3: time goes back from 05/03/2015 11:00:00.000 (line 2) to 05/03/2015 "
        "10:30:00.000; the lines may be unsorted, or their dates month-first\n"},
+      {"unknown zone",
+       "2\nA\nB\n",
+       fixed2,
+       {},
+       1,
+       "tagpress: TZ='Europe/Berln' names no time zone this system knows; times are taken as "
+       "UTC\n",
+       "Europe/Berln"},
   };
   for (const auto& c : cases) {
     write_file(dir_ / "w.HDR", c.header);
     write_file(dir_ / "w.txt", c.data);
     std::vector<std::string> args{"w.txt"};
     args.insert(args.end(), c.options.begin(), c.options.end());
-    const RunResult r = run(args);
+    const RunResult r = run(args, c.tz);
     EXPECT_EQ(r.status, 0) << c.name;
     EXPECT_EQ(r.err, c.err) << c.name;
     EXPECT_EQ(r.out.find("tagpress:"), std::string::npos) << c.name;
