@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 #include "common/console.h"
@@ -13,6 +15,9 @@
 #include "common/line_reader.h"
 #include "common/text_scan.h"
 #include "common/ticks.h"
+#include "convert/block_conversion.h"
+#include "convert/block_pipeline.h"
+#include "convert/block_reader.h"
 #include "convert/line_timestamp.h"
 #include "convert/line_warnings.h"
 #include "convert/progress_counter.h"
@@ -45,13 +50,6 @@ int open_regular_file(const std::string& path, struct stat& info) {
   return fd;
 }
 
-bool is_blank(const Line& line) {
-  for (size_t i = 0; i < line.size; ++i) {
-    if (!is_space(line.data[i])) return false;
-  }
-  return true;
-}
-
 // Malformed lines seen in one run, reported once at its end.
 struct MalformedLines {
   uint64_t count = 0;
@@ -64,101 +62,118 @@ ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
   return result;
 }
 
-void note_malformed(MalformedLines& malformed, uint64_t line_number) {
-  if (malformed.count++ == 0) malformed.first = line_number;
-}
-
-// Streams the data file into the history file, one record per accepted line.
-ConversionResult convert_lines(LineReader& reader, HistoryWriter& writer,
-                               const ConversionOptions& options, const TagTable& tags,
-                               TimeZone& zone, const std::string& data_path, Warnings& warnings) {
-  const bool windowed = options.has_start || options.has_finish;
-  const int count = tags.count;
-  double values[kMaxTags];
-  ProgressCounter counter;
-  progress_start(counter, console_is_terminal(), options.quiet);
+// What carries over from block to block while they are joined in file order.
+struct JoinState {
+  uint64_t lines = 0;  // lines before the block
   MalformedLines malformed;
   uint64_t valid_lines = 0;  // lines with a valid date and time, kept by the window or not
-  uint64_t line_number = 0;
-  DayCache day_cache;
-  int64_t previous_instant = kNoPreviousInstant;  // of the last line with a valid date and time
-  Line line;
-  bool interrupted = false;
-  // Misaligned fixed-width values and a step back in time are told once per file.
-  bool check_alignment = !options.delimited;
-  bool check_order = true;
+  int64_t previous = kNoPreviousInstant;  // of the last line with a valid date and time
+  LineMoment previous_moment;             // that line, numbered in the file
+  bool check_order = true;                // time going backwards is told once per file
+};
 
-  LineTimestamp previous_stamp;
-  uint64_t previous_number = 0;
-
-  while (next_line(reader, line)) {
-    ++line_number;
-    progress_next_line(counter);
-    if (g_stop_signal != 0) {
-      interrupted = true;
-      break;
-    }
-    LineTimestamp stamp;
-    size_t values_column;
-    if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
-      if (line.too_long || !is_blank(line)) {
-        note_malformed(malformed, line_number);
-        warn_malformed_line(
-            warnings, {data_path, line_number}, {line.data, line.size},
-            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
-      }
-      continue;
-    }
-    // Instants in milliseconds since 1970-01-01 UTC.
-    const LocalInstants instants = local_instants(zone, civil_seconds(stamp, day_cache));
-    const int64_t instant =
-        choose_instant(previous_instant, instants.earlier * 1000 + stamp.millisecond,
-                       instants.later * 1000 + stamp.millisecond);
-    if (instant < -kSecondsFrom1601To1970 * 1000) {
-      note_malformed(malformed, line_number);
-      warn_malformed_line(warnings, {data_path, line_number}, {line.data, line.size},
-                          MalformedReason::kBefore1601);
-      continue;
-    }
-    ++valid_lines;
-    if (check_order) {
-      if (instant < previous_instant) [[unlikely]] {
-        warn_backwards(warnings, {data_path, line_number}, stamp, previous_number, previous_stamp);
-        check_order = false;
-      }
-      previous_stamp = stamp;
-      previous_number = line_number;
-    }
-    previous_instant = instant;
-    if (windowed && !in_time_window(stamp, options)) continue;
-
-    if (options.delimited) {
-      LayoutFindings findings;
-      extract_line_values(line.data, line.size, values_column, count, options.separator, values,
-                          findings);
-      if (findings.fields >= 0)
-        warn_field_count(warnings, {data_path, line_number}, findings.fields, count);
-      if (findings.not_a_number >= 0) {
-        warn_not_a_number(warnings, {data_path, line_number}, {line.data, line.size}, values_column,
-                          options.separator, findings.not_a_number, values[findings.not_a_number]);
-      }
-    } else if (check_alignment) {
-      LayoutFindings findings;
-      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
-      if (findings.misaligned >= 0) {
-        warn_misaligned_value(warnings, {data_path, line_number}, {line.data, line.size},
-                              values_column + 11 * static_cast<size_t>(findings.misaligned),
-                              findings.misaligned, tags);
-        check_alignment = false;
-      }
-    } else {
-      extract_fixed_values(line.data, line.size, values_column, count, values);
-    }
-    const Ticks ticks =
-        static_cast<Ticks>(instant + kSecondsFrom1601To1970 * 1000) * kTicksPerMillisecond;
-    append_record(writer, ticks, values, count);
-    if (writer.failed) break;
+// The next line with a valid time, numbered in the file: told when its time
+// lies before that of the line before it.
+void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
+             std::string_view data_path) {
+  if (s.check_order && moment.instant < s.previous) [[unlikely]] {
+    warn_backwards(warnings, {data_path, moment.line}, moment.stamp, s.previous_moment.line,
+                   s.previous_moment.stamp);
+    s.check_order = false;
   }
+  s.previous = moment.instant;
+  s.previous_moment = moment;
+}
+
+LineMoment in_file(LineMoment moment, uint64_t lines_before) {
+  moment.line += lines_before;
+  return moment;
+}
+
+// Adds a converted block to the run: settles what depends on the lines
+// before it, shows its counter pieces and writes its records.
+void join_block(JoinState& s, BlockResult& r, HistoryWriter& writer, ProgressCounter& counter,
+                Warnings& warnings, std::string_view data_path) {
+  for (uint64_t i = 0; i < r.lines; ++i) progress_next_line(counter);
+  if (r.malformed > 0 && s.malformed.count == 0) s.malformed.first = s.lines + r.first_malformed;
+  s.malformed.count += r.malformed;
+  s.valid_lines += r.valid;
+  append_warnings(warnings, r.warnings, s.lines);
+  // Repeated local times before the block's first settled line take their
+  // instant from the lines before them.
+  for (const RepeatedTimeLine& repeated : r.leading) {
+    LineMoment moment = in_file(repeated.moment, s.lines);
+    moment.instant = choose_instant(s.previous, repeated.moment.instant, repeated.later);
+    if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
+      store_le64(r.records.get() + repeated.record,
+                 static_cast<Ticks>(moment.instant + kSecondsFrom1601To1970 * 1000) *
+                     kTicksPerMillisecond);
+    }
+    step_to(s, moment, warnings, data_path);
+  }
+  if (r.has_settled) {
+    step_to(s, in_file(r.first_settled, s.lines), warnings, data_path);
+    if (s.check_order && r.backwards) {
+      const LineMoment to = in_file(r.back_to, s.lines), from = in_file(r.back_from, s.lines);
+      warn_backwards(warnings, {data_path, to.line}, to.stamp, from.line, from.stamp);
+      s.check_order = false;
+    }
+    s.previous_moment = in_file(r.last_settled, s.lines);
+    s.previous = s.previous_moment.instant;
+  }
+  write_records(writer, r.records.get(), r.used);
+  s.lines += r.lines;
+}
+
+// Bytes read per block: about 1 MiB, less where records are large, so that a
+// block's records stay near 2 MiB even if every line is short.
+// TAGPRESS_BLOCK_BYTES sets another size, for the tests of block boundaries.
+size_t block_read_size(size_t record_length) {
+  if (const char* text = std::getenv("TAGPRESS_BLOCK_BYTES")) {
+    const long bytes = std::atol(text);
+    if (bytes > 0 && bytes <= (64 << 20)) return static_cast<size_t>(bytes);
+  }
+  constexpr size_t kRecordBytes = 2 << 20;
+  return std::clamp<size_t>(kRecordBytes / record_length * 20, 64 << 10, 1 << 20);
+}
+
+// Streams the data file into the history file, one record per accepted line,
+// converting blocks of lines on every thread the machine offers and joining
+// them in file order.
+ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const ConversionOptions& options,
+                               const TagTable& tags, TimeZone& zone, const std::string& data_path,
+                               Warnings& warnings) {
+  ProgressCounter counter;
+  progress_start(counter, console_is_terminal(), options.quiet);
+  BlockReader reader;
+  block_reader_init(reader, data_fd, block_read_size(writer.record_length));
+  const BlockSettings settings{&options, &tags, data_path, writer.record_length};
+  BlockPipeline pipeline;
+  pipeline_start(pipeline, settings, reader, zone, conversion_thread_count());
+  JoinState state;
+  bool interrupted = false;
+  bool stopping = false;
+  bool read_all = false;
+
+  for (;;) {
+    BlockJob* job;
+    while (!read_all && !stopping && (job = pipeline_free_job(pipeline)) != nullptr) {
+      if (!next_block(reader, job->block)) {
+        read_all = true;
+        break;
+      }
+      pipeline_give(pipeline, job);
+    }
+    if (pipeline.in_flight == 0) break;
+    BlockJob* oldest = pipeline_oldest(pipeline);
+    if (!stopping) join_block(state, oldest->result, writer, counter, warnings, data_path);
+    pipeline_release_oldest(pipeline);
+    if (g_stop_signal != 0) interrupted = stopping = true;
+    if (writer.failed) stopping = true;
+  }
+  pipeline_stop(pipeline);
+  const MalformedLines& malformed = state.malformed;
+  const uint64_t valid_lines = state.valid_lines;
   progress_finish(counter);
 
   if (malformed.count > 0) {
@@ -263,9 +278,7 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   if (!create_history_file(paths.history, tags, writer)) return ConversionResult::kFailed;
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
-  LineReader reader;
-  line_reader_init(reader, data_file.fd);
-  return convert_lines(reader, writer, options, tags, zone, data_path, warnings);
+  return convert_lines(data_file.fd, writer, options, tags, zone, data_path, warnings);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <tuple>
 
 #include "common/console.h"
 #include "common/write_fully.h"
@@ -67,7 +68,19 @@ std::string quote_line(std::string_view line, size_t limit) {
   return out;
 }
 
-void print_warnings(const Warnings& w, std::string_view path) {
+void print_warnings(const Warnings& given, std::string_view path) {
+  // Warnings about the data file's lines in line order (the parts of a file
+  // are joined after they are converted); for one line, the time before its
+  // values. Those about whole files keep their place before them.
+  Warnings w = given;
+  const auto key = [&](const Warning& warning) {
+    const bool about_line = warning.line > 0 && warning.path == path;
+    const int rank =
+        warning.kind == WarningKind::kBackwards ? 0 : static_cast<int>(warning.kind) + 1;
+    return std::make_tuple(about_line, about_line ? warning.line : 0, about_line ? rank : 0);
+  };
+  std::stable_sort(w.shown.begin(), w.shown.end(),
+                   [&](const Warning& a, const Warning& b) { return key(a) < key(b); });
   // On a shared terminal the warnings start below the counter, not on its line.
   const bool below_counter = console_is_terminal() && console_line_open() && ::isatty(2) == 1;
   std::string text = below_counter ? "\n" : "";

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "common/console.h"
 #include "common/write_fully.h"
 
@@ -150,6 +152,12 @@ bool flush_history(HistoryWriter& w) {
   if (write_fully(w.fd, w.buffer.get(), pending) == 0) return true;
   report_write_failure(w);
   return false;
+}
+
+void write_records(HistoryWriter& w, const unsigned char* data, size_t size) {
+  // Whole blocks of records go out as they are, without a copy.
+  if (!flush_history(w) || size == 0) return;
+  if (write_fully(w.fd, data, size) != 0) report_write_failure(w);
 }
 
 bool commit_history(HistoryWriter& w) {

@@ -65,6 +65,13 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
 // writer must be 8 + 8 * count.
 inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count);
 
+// Lays out one record (`ticks`, then `count` values) at `out`.
+inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count);
+
+// Appends [data, data + size), whole records laid out by encode_record, with
+// one write.
+void write_records(HistoryWriter& writer, const unsigned char* data, size_t size);
+
 // Writes out every buffered record. On a write error prints "Could not write
 // file" (once) and returns false.
 bool flush_history(HistoryWriter& writer);
@@ -84,9 +91,7 @@ inline void store_le64(unsigned char* out, uint64_t v) {
   for (int i = 0; i < 8; ++i) out[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count) {
-  if (writer.capacity - writer.used < writer.record_length) flush_history(writer);
-  unsigned char* out = writer.buffer.get() + writer.used;
+inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count) {
   store_le64(out, ticks);
   for (int k = 0; k < count; ++k) {
     uint64_t bits;
@@ -94,5 +99,10 @@ inline void append_record(HistoryWriter& writer, Ticks ticks, const double* valu
     __builtin_memcpy(&bits, &values[k], 8);
     store_le64(out + 8 + 8 * k, bits);
   }
+}
+
+inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count) {
+  if (writer.capacity - writer.used < writer.record_length) flush_history(writer);
+  encode_record(writer.buffer.get() + writer.used, ticks, values, count);
   writer.used += writer.record_length;
 }

@@ -1,0 +1,126 @@
+#include "convert/block_conversion.h"
+
+#include "common/text_scan.h"
+#include "common/ticks.h"
+#include "convert/line_warnings.h"
+#include "convert/repeated_time.h"
+#include "convert/time_window.h"
+#include "convert/value_layout.h"
+#include "history/history_file.h"
+
+namespace {
+
+constexpr size_t kShortestValidLine = 20;  // "DD/MM/YYYY HH:MM:SS" and its line feed
+
+bool is_blank(const Line& line) {
+  for (size_t i = 0; i < line.size; ++i) {
+    if (!is_space(line.data[i])) return false;
+  }
+  return true;
+}
+
+void note_malformed(BlockResult& r, uint64_t line) {
+  if (r.malformed++ == 0) r.first_malformed = line;
+}
+
+}  // namespace
+
+void block_result_init(BlockResult& result, const BlockReader& reader, size_t record_length) {
+  // Every record comes from a line of at least 20 bytes, but for the line the
+  // block starts with, which may be carried over whole.
+  const size_t lines = reader.read_size / kShortestValidLine + 2;
+  result.capacity = lines * record_length;
+  result.records = std::make_unique_for_overwrite<unsigned char[]>(result.capacity);
+}
+
+void convert_block(const Block& block, const BlockSettings& settings, BlockWorker& worker,
+                   BlockResult& r) {
+  const ConversionOptions& options = *settings.options;
+  const TagTable& tags = *settings.tags;
+  const int count = tags.count;
+  const bool windowed = options.has_start || options.has_finish;
+  // Misaligned fixed-width values are told once per file; a block looks until it finds one.
+  bool check_alignment = !options.delimited;
+  r.used = 0;
+  r.lines = r.malformed = r.first_malformed = r.valid = 0;
+  r.warnings = Warnings{};
+  r.leading.clear();
+  r.has_settled = r.backwards = false;
+  int64_t previous = kNoPreviousInstant;  // of the last settled line
+  double values[kMaxTags];
+
+  size_t at = 0;
+  Line line;
+  while (next_block_line(block, at, line)) {
+    const uint64_t number = ++r.lines;
+    const LinePlace place{settings.data_path, number};
+    LineTimestamp stamp;
+    size_t values_column;
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
+      if (line.too_long || !is_blank(line)) {
+        note_malformed(r, number);
+        warn_malformed_line(
+            r.warnings, place, {line.data, line.size},
+            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
+      }
+      continue;
+    }
+    const LocalInstants instants =
+        local_instants(worker.zone, civil_seconds(stamp, worker.day_cache));
+    const int64_t earlier = instants.earlier * 1000 + stamp.millisecond;
+    const int64_t later = instants.later * 1000 + stamp.millisecond;
+    // Before the first settled line the choice is the joiner's; the earlier
+    // instant stands in the record until then.
+    const bool leading = !r.has_settled && earlier != later;
+    const int64_t instant = leading ? earlier : choose_instant(previous, earlier, later);
+    if (instant < -kSecondsFrom1601To1970 * 1000) {
+      note_malformed(r, number);
+      warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601);
+      continue;
+    }
+    ++r.valid;
+    const LineMoment moment{number, instant, stamp};
+    if (leading) {
+      r.leading.push_back(RepeatedTimeLine{moment, later, kNoRecord});
+    } else {
+      if (!r.has_settled) {
+        r.has_settled = true;
+        r.first_settled = moment;
+      } else if (!r.backwards && instant < previous) [[unlikely]] {
+        r.backwards = true;
+        r.back_from = r.last_settled;
+        r.back_to = moment;
+      }
+      r.last_settled = moment;
+      previous = instant;
+    }
+    if (windowed && !in_time_window(stamp, options)) continue;
+
+    if (options.delimited) {
+      LayoutFindings findings;
+      extract_line_values(line.data, line.size, values_column, count, options.separator, values,
+                          findings);
+      if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
+      if (findings.not_a_number >= 0) {
+        warn_not_a_number(r.warnings, place, {line.data, line.size}, values_column,
+                          options.separator, findings.not_a_number, values[findings.not_a_number]);
+      }
+    } else if (check_alignment) {
+      LayoutFindings findings;
+      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
+      if (findings.misaligned >= 0) {
+        warn_misaligned_value(r.warnings, place, {line.data, line.size},
+                              values_column + 11 * static_cast<size_t>(findings.misaligned),
+                              findings.misaligned, tags);
+        check_alignment = false;
+      }
+    } else {
+      extract_fixed_values(line.data, line.size, values_column, count, values);
+    }
+    if (leading) r.leading.back().record = r.used;
+    const Ticks ticks =
+        static_cast<Ticks>(instant + kSecondsFrom1601To1970 * 1000) * kTicksPerMillisecond;
+    encode_record(r.records.get() + r.used, ticks, values, count);
+    r.used += settings.record_length;
+  }
+}
