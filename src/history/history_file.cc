@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr size_t kWriteChunk = 1 << 20;
 constexpr int kMaxSymbolicLinks = 40;
 constexpr char kTempSuffix[] = ".XXXXXX";
 constexpr size_t kTempSuffixLength = sizeof kTempSuffix - 1;
@@ -77,7 +76,6 @@ void remove_temp(HistoryWriter& w) {
   w.fd = -1;
   if (!w.temp_path.empty()) ::unlink(w.temp_path.c_str());
   w.temp_path.clear();
-  w.buffer.reset();
 }
 
 }  // namespace
@@ -138,31 +136,17 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
     remove_temp(w);
     return false;
   }
-  // A whole number of the largest records fits, so a flush is never needed mid-record.
-  w.capacity = kWriteChunk - kWriteChunk % w.record_length;
-  w.buffer = std::make_unique_for_overwrite<unsigned char[]>(w.capacity);
   return true;
 }
 
-bool flush_history(HistoryWriter& w) {
-  const size_t pending = w.used;
-  w.used = 0;
-  if (w.failed) return false;
-  if (pending == 0) return true;
-  if (write_fully(w.fd, w.buffer.get(), pending) == 0) return true;
-  report_write_failure(w);
-  return false;
-}
-
 void write_records(HistoryWriter& w, const unsigned char* data, size_t size) {
-  // Whole blocks of records go out as they are, without a copy.
-  if (!flush_history(w) || size == 0) return;
+  if (w.failed || size == 0) return;
   if (write_fully(w.fd, data, size) != 0) report_write_failure(w);
 }
 
 bool commit_history(HistoryWriter& w) {
   if (w.fd < 0) return false;
-  bool ok = flush_history(w);
+  bool ok = !w.failed;
   const int fd = w.fd;
   w.fd = -1;
   if (::close(fd) != 0) ok = false;
@@ -173,7 +157,6 @@ bool commit_history(HistoryWriter& w) {
     return false;
   }
   w.temp_path.clear();
-  w.buffer.reset();
   return true;
 }
 

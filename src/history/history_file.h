@@ -40,16 +40,13 @@ void encode_history_header(const TagTable& tags, std::string& out);
 // A history file being written. The header and records go to a hidden
 // temporary file beside the final one; only commit_history puts it in place,
 // so the file that `path` names is either the complete result or untouched.
-// Records are collected in a buffer and written in chunks of whole records.
+// Records arrive in runs of whole records, each written with one call.
 struct HistoryWriter {
   int fd = -1;
   std::string path;         // the history file as named: every message names it
   std::string target_path;  // the file that is replaced: `path`, or where its symbolic links lead
   std::string temp_path;    // the temporary file while it exists
   size_t record_length = 0;
-  std::unique_ptr<unsigned char[]> buffer;
-  size_t capacity = 0;
-  size_t used = 0;
   bool failed = false;  // a write failed; the message has been printed
 };
 
@@ -61,22 +58,15 @@ struct HistoryWriter {
 // false; `path` is untouched either way.
 bool create_history_file(const std::string& path, const TagTable& tags, HistoryWriter& writer);
 
-// Appends one record: `ticks`, then `count` values. The record length of the
-// writer must be 8 + 8 * count.
-inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count);
-
 // Lays out one record (`ticks`, then `count` values) at `out`.
 inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count);
 
 // Appends [data, data + size), whole records laid out by encode_record, with
-// one write.
+// one write. On a write error prints "Could not write file" (once) and sets
+// `failed`; later records are then dropped.
 void write_records(HistoryWriter& writer, const unsigned char* data, size_t size);
 
-// Writes out every buffered record. On a write error prints "Could not write
-// file" (once) and returns false.
-bool flush_history(HistoryWriter& writer);
-
-// Flushes and closes the temporary file and renames it over the history file.
+// Closes the temporary file and renames it over the history file.
 // On any failure prints "Could not write file", removes the temporary file
 // and returns false, leaving the history file as it was.
 bool commit_history(HistoryWriter& writer);
@@ -99,10 +89,4 @@ inline void encode_record(unsigned char* out, Ticks ticks, const double* values,
     __builtin_memcpy(&bits, &values[k], 8);
     store_le64(out + 8 + 8 * k, bits);
   }
-}
-
-inline void append_record(HistoryWriter& writer, Ticks ticks, const double* values, int count) {
-  if (writer.capacity - writer.used < writer.record_length) flush_history(writer);
-  encode_record(writer.buffer.get() + writer.used, ticks, values, count);
-  writer.used += writer.record_length;
 }

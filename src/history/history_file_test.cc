@@ -74,8 +74,11 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
   HistoryWriter writer;
   ASSERT_TRUE(create_history_file(path, *tags, writer));
   const double values[] = {1.25, -3.5};
-  for (int i = 0; i < 100000; ++i) append_record(writer, 0x01D0572E018EEB00, values, 2);
-  flush_history(writer);
+  std::vector<unsigned char> records(100000 * 24);
+  for (size_t at = 0; at < records.size(); at += 24) {
+    encode_record(records.data() + at, 0x01D0572E018EEB00, values, 2);
+  }
+  write_records(writer, records.data(), records.size());
   EXPECT_EQ(read_file(path), std::string(5000, 'o'));  // untouched until the commit
   ASSERT_TRUE(commit_history(writer));
   const std::string bytes = read_file(path);
@@ -86,8 +89,7 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
 
   // A discarded run leaves the file as it was, and no temporary file.
   ASSERT_TRUE(create_history_file(path, *tags, writer));
-  append_record(writer, 1, values, 2);
-  flush_history(writer);
+  write_records(writer, records.data(), 24);
   discard_history(writer);
   EXPECT_EQ(read_file(path), bytes);
   std::remove(path.c_str());
