@@ -3,13 +3,12 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/text_scan.h"
 
 namespace {
-
-constexpr char kEndOfFile = 0x1A;
 
 // Moves the unread bytes to the front and reads more behind them.
 void refill(LineReader& r) {
@@ -18,27 +17,7 @@ void refill(LineReader& r) {
     r.end -= r.begin;
     r.begin = 0;
   }
-  for (;;) {
-    const ssize_t n = ::read(r.fd, r.buffer.get() + r.end, r.capacity - r.end);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      r.read_failed = true;
-      r.at_eof = true;
-      return;
-    }
-    if (n == 0) {
-      r.at_eof = true;
-      return;
-    }
-    char* fresh = r.buffer.get() + r.end;
-    if (char* stop = static_cast<char*>(std::memchr(fresh, kEndOfFile, static_cast<size_t>(n)))) {
-      r.end = static_cast<size_t>(stop - r.buffer.get());
-      r.at_eof = true;
-      return;
-    }
-    r.end += static_cast<size_t>(n);
-    return;
-  }
+  r.end += read_text(r.fd, r.buffer.get() + r.end, r.capacity - r.end, r.at_eof, r.read_failed);
 }
 
 // The next unread byte, reading more when needed; -1 at the end of the file.
@@ -55,8 +34,7 @@ int peek_byte(LineReader& r) {
 void skip_byte_order_mark(LineReader& r) {
   r.at_start = false;
   while (r.end - r.begin < 3 && !r.at_eof) refill(r);
-  const char* p = r.buffer.get() + r.begin;
-  if (r.end - r.begin >= 3 && p[0] == '\xEF' && p[1] == '\xBB' && p[2] == '\xBF') r.begin += 3;
+  r.begin += byte_order_mark_length(r.buffer.get() + r.begin, r.end - r.begin);
 }
 
 }  // namespace
@@ -67,6 +45,38 @@ void line_reader_init(LineReader& reader, int fd, size_t read_size) {
   // Room for the longest line, its CR and LF, and one full read.
   reader.capacity = kMaxLineLength + 2 + read_size;
   reader.buffer = std::make_unique_for_overwrite<char[]>(reader.capacity);
+}
+
+size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed) {
+  for (;;) {
+    const ssize_t n = ::read(fd, at, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) read_failed = true;
+    if (n <= 0) {
+      at_eof = true;
+      return 0;
+    }
+    const size_t got = static_cast<size_t>(n);
+    if (const void* stop = std::memchr(at, kEndOfFile, got)) {
+      at_eof = true;
+      return static_cast<size_t>(static_cast<const char*>(stop) - at);
+    }
+    return got;
+  }
+}
+
+size_t byte_order_mark_length(const char* data, size_t size) {
+  return size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
+Line line_ending_at(char* start, char* newline) {
+  size_t size = static_cast<size_t>(newline - start);
+  if (size > 0 && start[size - 1] == '\r') --size;
+  return Line{start, std::min(size, kMaxLineLength), size > kMaxLineLength};
+}
+
+Line last_line(char* start, size_t size) {
+  return Line{start, std::min(size, kMaxLineLength), size > kMaxLineLength};
 }
 
 bool next_line(LineReader& r, Line& line) {
@@ -91,19 +101,14 @@ bool next_line(LineReader& r, Line& line) {
     }
 
     if (newline) {
-      size_t size = static_cast<size_t>(newline - start);
-      if (size > 0 && start[size - 1] == '\r') --size;
       r.begin = static_cast<size_t>(newline + 1 - base);
-      line = Line{start, size, size > kMaxLineLength};
-      if (line.too_long) line.size = kMaxLineLength;
+      line = line_ending_at(start, newline);
       return true;
     }
     if (r.at_eof) {
       if (available == 0) return false;
-      // A last line without a line end; a CR there is an ordinary character.
       r.begin = r.end;
-      line = Line{start, available, available > kMaxLineLength};
-      if (line.too_long) line.size = kMaxLineLength;
+      line = last_line(start, available);
       return true;
     }
     if (available > kMaxLineLength + 1) {

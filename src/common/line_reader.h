@@ -32,6 +32,25 @@ struct Line {
       false;  // the line had more than kMaxLineLength characters; `data` holds the first ones
 };
 
+// A 0x1A byte (Ctrl-Z) ends the text of a file.
+constexpr char kEndOfFile = 0x1A;
+
+// Reads up to `room` bytes from `fd` into `at` and returns how many are text:
+// those before a 0x1A, 0 at the end of the file. Sets `at_eof` when the text
+// has ended, and also `read_failed` when a read failed.
+size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed);
+
+// 3 when [data, data + size) starts with a UTF-8 byte-order mark, else 0.
+size_t byte_order_mark_length(const char* data, size_t size);
+
+// The line from `start` to the line feed at `newline`: a CR before the line
+// feed is no part of it; past kMaxLineLength it is cut short and flagged.
+Line line_ending_at(char* start, char* newline);
+
+// The file's last line, [start, start + size), which has no line end: a CR
+// at its end is an ordinary character.
+Line last_line(char* start, size_t size);
+
 // Prepares `reader` to read from the open descriptor `fd` (not owned).
 // `read_size` is the largest single read, the buffer is that plus kMaxLineLength.
 void line_reader_init(LineReader& reader, int fd, size_t read_size = 1 << 20);

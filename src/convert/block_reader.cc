@@ -1,37 +1,10 @@
 #include "convert/block_reader.h"
 
-#include <errno.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-
-namespace {
-
-constexpr char kEndOfFile = 0x1A;
-
-// Reads into [at, at + room) of `block`; the bytes that came, 0 at the end of
-// the file or after a failure.
-size_t read_some(BlockReader& r, char* at, size_t room) {
-  for (;;) {
-    const ssize_t n = ::read(r.fd, at, room);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) r.read_failed = true;
-    if (n <= 0) {
-      r.at_eof = true;
-      return 0;
-    }
-    const size_t got = static_cast<size_t>(n);
-    if (const void* stop = std::memchr(at, kEndOfFile, got)) {
-      r.at_eof = true;
-      return static_cast<size_t>(static_cast<const char*>(stop) - at);
-    }
-    return got;
-  }
-}
-
-}  // namespace
 
 void block_reader_init(BlockReader& reader, int fd, size_t read_size) {
   reader = BlockReader{};
@@ -54,15 +27,16 @@ bool next_block(BlockReader& r, Block& b) {
   r.carry_size = 0;
   while (!r.at_eof) {
     char* const fresh = b.data.get() + used;
-    size_t got = read_some(r, fresh, std::min(r.read_size, b.capacity - used));
+    size_t got =
+        read_text(r.fd, fresh, std::min(r.read_size, b.capacity - used), r.at_eof, r.read_failed);
     if (r.at_start) {
       // A byte-order mark may be split over the first reads.
-      while (got < 3 && !r.at_eof) got += read_some(r, fresh + got, b.capacity - used - got);
+      while (got < 3 && !r.at_eof)
+        got += read_text(r.fd, fresh + got, b.capacity - used - got, r.at_eof, r.read_failed);
       r.at_start = false;
-      if (got >= 3 && std::memcmp(fresh, "\xEF\xBB\xBF", 3) == 0) {
-        std::memmove(fresh, fresh + 3, got - 3);
-        got -= 3;
-      }
+      const size_t mark = byte_order_mark_length(fresh, got);
+      std::memmove(fresh, fresh + mark, got - mark);
+      got -= mark;
     }
     if (r.skipping) {
       // The head of an overlong line went out already; drop the rest of it.
@@ -105,16 +79,11 @@ bool next_block_line(const Block& b, size_t& at, Line& line) {
   const size_t available = b.size - at;
   char* const newline = static_cast<char*>(std::memchr(start, '\n', available));
   if (newline == nullptr) {
-    // The last line of the file, without a line end: a CR there is an ordinary character.
-    line = Line{start, available, available > kMaxLineLength};
-    if (line.too_long) line.size = kMaxLineLength;
+    line = last_line(start, available);
     at = b.size;
     return true;
   }
-  size_t size = static_cast<size_t>(newline - start);
-  if (size > 0 && start[size - 1] == '\r') --size;
   at += static_cast<size_t>(newline - start) + 1;
-  line = Line{start, size, size > kMaxLineLength};
-  if (line.too_long) line.size = kMaxLineLength;
+  line = line_ending_at(start, newline);
   return true;
 }
