@@ -10,6 +10,15 @@ constexpr int64_t kTicksPerMillisecond = 10'000;
 // Seconds from 1601-01-01 to 1970-01-01.
 constexpr int64_t kSecondsFrom1601To1970 = 11'644'473'600;
 
+// Milliseconds since 1970-01-01 UTC of 1601-01-01 00:00 UTC, the first instant ticks can hold.
+constexpr int64_t kFirstTicksMillisecond = -kSecondsFrom1601To1970 * 1000;
+
+// The ticks of an instant in milliseconds since 1970-01-01 UTC, not before
+// kFirstTicksMillisecond.
+constexpr Ticks ticks_from_milliseconds(int64_t milliseconds) {
+  return static_cast<Ticks>(milliseconds - kFirstTicksMillisecond) * kTicksPerMillisecond;
+}
+
 // Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
 constexpr int64_t days_from_civil(int64_t year, int month, int day) {
   year -= month <= 2;

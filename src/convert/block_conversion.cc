@@ -73,7 +73,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     // instant stands in the record until then.
     const bool leading = !r.has_settled && earlier != later;
     const int64_t instant = leading ? earlier : choose_instant(previous, earlier, later);
-    if (instant < -kSecondsFrom1601To1970 * 1000) {
+    if (instant < kFirstTicksMillisecond) {
       note_malformed(r, number);
       warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601);
       continue;
@@ -118,9 +118,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
       extract_fixed_values(line.data, line.size, values_column, count, values);
     }
     if (leading) r.leading.back().record = r.used;
-    const Ticks ticks =
-        static_cast<Ticks>(instant + kSecondsFrom1601To1970 * 1000) * kTicksPerMillisecond;
-    encode_record(r.records.get() + r.used, ticks, values, count);
+    encode_record(r.records.get() + r.used, ticks_from_milliseconds(instant), values, count);
     r.used += settings.record_length;
   }
 }

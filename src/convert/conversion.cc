@@ -13,18 +13,14 @@
 #include "common/file_names.h"
 #include "common/interrupt.h"
 #include "common/line_reader.h"
-#include "common/text_scan.h"
 #include "common/ticks.h"
 #include "convert/block_conversion.h"
 #include "convert/block_pipeline.h"
 #include "convert/block_reader.h"
-#include "convert/line_timestamp.h"
 #include "convert/line_warnings.h"
 #include "convert/progress_counter.h"
 #include "convert/repeated_time.h"
 #include "convert/tag_header.h"
-#include "convert/time_window.h"
-#include "convert/value_layout.h"
 #include "history/history_file.h"
 
 namespace {
@@ -105,9 +101,7 @@ void join_block(JoinState& s, BlockResult& r, HistoryWriter& writer, ProgressCou
     LineMoment moment = in_file(repeated.moment, s.lines);
     moment.instant = choose_instant(s.previous, repeated.moment.instant, repeated.later);
     if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
-      store_le64(r.records.get() + repeated.record,
-                 static_cast<Ticks>(moment.instant + kSecondsFrom1601To1970 * 1000) *
-                     kTicksPerMillisecond);
+      store_le64(r.records.get() + repeated.record, ticks_from_milliseconds(moment.instant));
     }
     step_to(s, moment, warnings, data_path);
   }
@@ -172,10 +166,9 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     if (writer.failed) stopping = true;
   }
   pipeline_stop(pipeline);
-  const MalformedLines& malformed = state.malformed;
-  const uint64_t valid_lines = state.valid_lines;
   progress_finish(counter);
 
+  const MalformedLines& malformed = state.malformed;
   if (malformed.count > 0) {
     console_message("\n    Skipped malformed lines: ", std::to_string(malformed.count),
                     " (first at line " + std::to_string(malformed.first) + ")\n");
@@ -191,7 +184,7 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
   if (writer.failed) return abandon(writer, ConversionResult::kFailed);
   // A file of nothing but malformed lines was the wrong file or the wrong
   // format: keeping the old history file is the only useful result.
-  if (malformed.count > 0 && valid_lines == 0) {
+  if (malformed.count > 0 && state.valid_lines == 0) {
     console_message("    No valid line in file: ", data_path, "\n");
     return abandon(writer, ConversionResult::kFailed);
   }
