@@ -28,9 +28,18 @@ std::string tag_header_to_read(const std::string& header) {
     return header;
   }
   const std::string lower = header.substr(0, header.size() - 3) + "hdr";
-  const int fd = ::open(lower.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = open_regular_file(lower, info);
   if (fd < 0) return header;
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   ::close(fd);
-  return regular ? lower : header;
+  return lower;
+}
+
+int open_regular_file(const std::string& path, struct stat& info) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }

@@ -1,6 +1,5 @@
 #include "convert/conversion.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,19 +31,6 @@ struct FileCloser {
     if (fd >= 0) ::close(fd);
   }
 };
-
-// Opens a regular file for reading; anything else (a directory, a named pipe,
-// a missing or unreadable file) fails. O_NONBLOCK keeps the open of a pipe
-// without a writer from waiting forever; regular files ignore it.
-int open_regular_file(const std::string& path, struct stat& info) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 // Malformed lines seen in one run, reported once at its end.
 struct MalformedLines {

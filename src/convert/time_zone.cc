@@ -1,6 +1,5 @@
 #include "convert/time_zone.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -9,6 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "common/file_names.h"
+#include "common/text_scan.h"
 
 namespace {
 
@@ -129,10 +131,6 @@ struct TzText {
   }
 };
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 bool is_alpha(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -195,12 +193,11 @@ bool is_posix_tz(const std::string& text) {
 
 // Whether `path` is a readable regular file that starts as TZif data does.
 bool is_tzif_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
   struct stat info;
+  const int fd = open_regular_file(path, info);
+  if (fd < 0) return false;
   char magic[4];
-  const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                  ::read(fd, magic, sizeof magic) == 4 && std::memcmp(magic, "TZif", 4) == 0;
+  const bool ok = ::read(fd, magic, sizeof magic) == 4 && std::memcmp(magic, "TZif", 4) == 0;
   ::close(fd);
   return ok;
 }
