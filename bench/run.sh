@@ -11,7 +11,14 @@
 # defined. Exits non-zero if anything fails or differs.
 #
 # --quick: a tenth of the lines and 3 runs each, as a smoke test.
-# Environment: TAGPRESS_BENCH_BUILD (build folder), TAGPRESS_BENCH_DATA (input folder).
+# Environment: TAGPRESS_BENCH_BUILD (build folder), TAGPRESS_BENCH_DATA (input folder),
+# TAGPRESS_BENCH_BASELINE (a tagpress binary of an earlier build: timed in the same
+# alternation, shown beside tagpress, and its history files must be identical).
+#
+# After the table: tagpress on 1 thread and on every CPU (the scaling), both
+# pinned to one core with taskset (against the baseline there too), and the
+# I/O floor of the fixed-width 8-tag input: reading it to /dev/null plus
+# copying a file as large as its history file.
 set -euo pipefail
 
 quick=0
@@ -53,6 +60,11 @@ fi
 build=$(cd "$build" && pwd)
 tagpress=$build/tagpress
 reference=$build/reference_converter
+baseline=${TAGPRESS_BENCH_BASELINE:-}
+if [[ -n $baseline ]]; then
+  [[ -x $baseline ]] || fail "TAGPRESS_BENCH_BASELINE=$baseline is no executable"
+  baseline=$(cd "$(dirname "$baseline")" && pwd)/$(basename "$baseline")
+fi
 loggen=$build/loggen
 
 # Peak memory comes from GNU time; install it when it is missing and we may.
@@ -134,7 +146,7 @@ check_record_count() {
     fail "$hst has $size bytes, expected $header + $lines x $record"
 }
 
-declare -A tp_time tp_cpu ref_time
+declare -A tp_time tp_cpu ref_time base_time
 table_rows=()
 
 # scenario NAME INPUT MODE REF ARGS...
@@ -151,8 +163,12 @@ scenario() {
   lines=$(wc -l <"$data/$txt")
   cat "$data/$txt" >/dev/null # into the page cache before the first timed run
   echo "Timing $name ($runs runs each) ..." >&2
-  local -a tp_times=() tp_rsses=() tp_cpus=() ref_times=()
+  local -a tp_times=() tp_rsses=() tp_cpus=() ref_times=() base_times=()
   for ((i = 0; i < runs; ++i)); do
+    if [[ -n $baseline ]]; then
+      base_times+=("$(time_run "$mode" "$data/usage.txt" "$baseline" "$txt" "$@")")
+      mv "$hst" "$data/$name.baseline.HST"
+    fi
     tp_times+=("$(time_run "$mode" "$data/usage.txt" "$tagpress" "$txt" "$@")")
     if ((have_time)); then
       local usage
@@ -173,6 +189,14 @@ scenario() {
   local partner=reference
   [[ $ref == self ]] && partner="redirected tagpress"
   echo "  tagpress s: ${tp_times[*]}; $partner s: ${ref_times[*]:-skipped}" >&2
+  local base_col="-" vs_base="-"
+  if [[ -n $baseline ]]; then
+    echo "  baseline s: ${base_times[*]}" >&2
+    cmp -s "$data/$name.tagpress.HST" "$data/$name.baseline.HST" ||
+      fail "$name: tagpress and the baseline wrote different history files"
+    base_time[$name]=$(median "${base_times[@]}")
+    base_col=${base_time[$name]}
+  fi
 
   local t mb
   t=$(median "${tp_times[@]}")
@@ -206,10 +230,11 @@ scenario() {
       fi
       ;;
   esac
+  [[ -n $baseline ]] && vs_base=$(awk -v b="$base_col" -v t="$t" 'BEGIN { printf "%.2fx", b / t }')
   table_rows+=("$(awk -v n="$name" -v mb="$mb" -v t="$t" -v l="$lines" -v rss="$rss" \
-    -v cpu="$cpu" -v rc="$ref_col" -v rt="$ratio_col" 'BEGIN {
-      printf "| %s | %s | %.3f | %.0f | %.0f | %s | %s | %s | %s |", n, mb, t, mb / t, l / t, cpu,
-        rss, rc, rt
+    -v cpu="$cpu" -v rc="$ref_col" -v rt="$ratio_col" -v bc="$base_col" -v vb="$vs_base" 'BEGIN {
+      printf "| %s | %s | %.3f | %.0f | %.0f | %s | %s | %s | %s | %s | %s |", n, mb, t, mb / t,
+        l / t, cpu, rss, rc, rt, bc, vb
     }')")
 }
 
@@ -248,14 +273,40 @@ scenario "fixed-64x$n250k" fixed64_$l250k file compare
 scenario "fractions-8x$n1m" frac8_$l1m file time
 scenario "pty-8x$n1m" fixed8_$l1m pty self
 
+# --- threads and the I/O floor ----------------------------------------------
+# runs_median PROGRAM-AND-ARGS...: median wall time of $runs runs on the
+# fixed-width 8-tag input (alternation is up to the caller).
+threads_all=$(nproc)
+declare -A extra
+extra_runs() {
+  local key=$1
+  shift
+  extra[$key]="${extra[$key]:-} $(time_run file "$data/usage.txt" "$@")"
+}
+echo "Timing threads, one core and the I/O floor ($runs runs each) ..." >&2
+cp "$data/fixed-8x$n1m.tagpress.HST" "$data/floor.src"
+for ((i = 0; i < runs; ++i)); do
+  extra_runs t1 env TAGPRESS_THREADS=1 "$tagpress" fixed8_$l1m.txt
+  extra_runs tall env TAGPRESS_THREADS="$threads_all" "$tagpress" fixed8_$l1m.txt
+  extra_runs core0 taskset -c 0 "$tagpress" fixed8_$l1m.txt
+  [[ -n $baseline ]] && extra_runs base0 taskset -c 0 "$baseline" fixed8_$l1m.txt
+  extra_runs read sh -c "cat fixed8_$l1m.txt >/dev/null"
+  extra_runs copy cp floor.src floor.dst
+done
+rm -f "$data/floor.src" "$data/floor.dst"
+for key in "${!extra[@]}"; do
+  # shellcheck disable=SC2086
+  extra[$key]=$(median ${extra[$key]})
+done
+
 # --- report ----------------------------------------------------------------
 echo
 echo "tagpress $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?'), $runs runs each," \
   "TZ=UTC, medians; $(nproc) CPUs, load average before the runs: $load_before"
 echo
 echo "| scenario | input MB | tagpress s | MB/s | lines/s | CPU s | peak RSS MiB | reference s |" \
-  "speed ratio |"
-echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+  "speed ratio | baseline s | vs baseline |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 printf '%s\n' "${table_rows[@]}"
 echo
 awk -v a="${tp_time[fixed-8x$n4m]}" -v b="${tp_time[fixed-8x$n1m]}" \
@@ -267,6 +318,17 @@ awk -v a="${tp_time[fixed-8x$n4m]}" -v b="${tp_time[fixed-8x$n1m]}" \
 awk -v p="${tp_time[pty-8x$n1m]}" -v f="${ref_time[pty-8x$n1m]}" 'BEGIN {
   printf "standard output on a pseudo-terminal: %.0f%% of the redirected throughput", 100 * f / p
   printf " (alternate runs: pty %.3f s, redirected %.3f s)\n", p, f
+}'
+
+awk -v one="${extra[t1]}" -v all="${extra[tall]}" -v n="$threads_all" -v c0="${extra[core0]}" \
+  -v b0="${extra[base0]:-}" -v rd="${extra[read]}" -v cp="${extra[copy]}" \
+  -v t="${tp_time[fixed-8x$n1m]}" 'BEGIN {
+  printf "fixed-8: 1 thread %.3f s, %d threads %.3f s: scaling %.2fx\n", one, n, all, one / all
+  printf "fixed-8 on one core (taskset -c 0): %.3f s", c0
+  if (b0 != "") printf ", baseline %.3f s (%+.1f%%)", b0, 100 * (c0 - b0) / b0
+  printf "\n"
+  printf "I/O floor: read %.3f s + copy of the history file %.3f s = %.3f s;" \
+    " tagpress %.3f s = %.2fx the floor\n", rd, cp, rd + cp, t, t / (rd + cp)
 }'
 
 echo
