@@ -11,25 +11,37 @@ namespace {
 constexpr int kMostThreadsByDefault = 16;
 constexpr int kMostThreads = 256;
 
+// Takes the oldest job given and not yet taken, or null. Requires the lock.
+BlockJob* take_job(BlockPipeline& p) {
+  if (p.queue_head == p.queue.size()) return nullptr;
+  BlockJob* job = p.queue[p.queue_head++];
+  if (p.queue_head == p.queue.size()) {
+    p.queue.clear();
+    p.queue_head = 0;
+  }
+  return job;
+}
+
+// Converts a job taken from the queue, then marks it done.
+void convert_taken(BlockPipeline& p, BlockJob* job, BlockWorker& worker) {
+  convert_block(job->block, p.settings, worker, job->result);
+  {
+    std::lock_guard lock(p.mutex);
+    job->done = true;
+  }
+  p.work_done.notify_all();
+}
+
 void work(BlockPipeline& p, BlockWorker& worker) {
   for (;;) {
     BlockJob* job;
     {
       std::unique_lock lock(p.mutex);
       p.work_waiting.wait(lock, [&] { return p.closing || p.queue_head < p.queue.size(); });
-      if (p.queue_head == p.queue.size()) return;
-      job = p.queue[p.queue_head++];
-      if (p.queue_head == p.queue.size()) {
-        p.queue.clear();
-        p.queue_head = 0;
-      }
+      job = take_job(p);
+      if (job == nullptr) return;
     }
-    convert_block(job->block, p.settings, worker, job->result);
-    {
-      std::lock_guard lock(p.mutex);
-      job->done = true;
-    }
-    p.work_done.notify_all();
+    convert_taken(p, job, worker);
   }
 }
 
@@ -61,8 +73,8 @@ void pipeline_start(BlockPipeline& p, const BlockSettings& settings, const Block
   }
   p.queue.reserve(jobs);
   p.caller_worker = BlockWorker{zone, {}};
-  if (threads <= 1) return;
-  for (int i = 0; i < threads; ++i) {
+  // The calling thread converts too, whenever it would otherwise wait.
+  for (int i = 1; i < threads; ++i) {
     p.threads.emplace_back([&p, zone] {
       BlockWorker worker{zone, {}};
       work(p, worker);
@@ -77,11 +89,6 @@ BlockJob* pipeline_free_job(BlockPipeline& p) {
 
 void pipeline_give(BlockPipeline& p, BlockJob* job) {
   ++p.in_flight;
-  if (p.threads.empty()) {
-    convert_block(job->block, p.settings, p.caller_worker, job->result);
-    job->done = true;
-    return;
-  }
   {
     std::lock_guard lock(p.mutex);
     job->done = false;
@@ -91,12 +98,18 @@ void pipeline_give(BlockPipeline& p, BlockJob* job) {
 }
 
 BlockJob* pipeline_oldest(BlockPipeline& p) {
-  BlockJob* job = p.ring[p.oldest].get();
-  if (!p.threads.empty()) {
-    std::unique_lock lock(p.mutex);
-    p.work_done.wait(lock, [&] { return job->done; });
+  BlockJob* const oldest = p.ring[p.oldest].get();
+  std::unique_lock lock(p.mutex);
+  while (!oldest->done) {
+    if (BlockJob* job = take_job(p)) {
+      lock.unlock();
+      convert_taken(p, job, p.caller_worker);
+      lock.lock();
+    } else {
+      p.work_done.wait(lock);
+    }
   }
-  return job;
+  return oldest;
 }
 
 void pipeline_release_oldest(BlockPipeline& p) {

@@ -1,6 +1,7 @@
 // Blocks of a data file converted on worker threads and handed back in the
-// order they were given. With one thread there are no workers: each block is
-// converted when it is given, on the calling thread.
+// order they were given. The calling thread is one of the threads: it
+// converts blocks itself while it waits for the oldest one, so with one thread
+// there are no workers at all.
 #pragma once
 
 #include <condition_variable>
@@ -28,7 +29,7 @@ struct BlockPipeline {
   std::vector<std::unique_ptr<BlockJob>> ring;  // jobs in the order given, oldest at `oldest`
   size_t oldest = 0;
   size_t in_flight = 0;
-  BlockWorker caller_worker;  // the calling thread's, when there are no workers
+  BlockWorker caller_worker;  // the calling thread's
   std::vector<std::thread> threads;
   std::mutex mutex;
   std::condition_variable work_waiting;
@@ -38,8 +39,8 @@ struct BlockPipeline {
   bool closing = false;
 };
 
-// Starts `threads` threads (none for 1) that convert with `settings` and
-// their own copy of `zone`. Blocks are read by `reader`.
+// Starts `threads` - 1 threads that convert with `settings` and their own
+// copy of `zone`, as the calling thread does. Blocks are read by `reader`.
 void pipeline_start(BlockPipeline& pipeline, const BlockSettings& settings,
                     const BlockReader& reader, const TimeZone& zone, int threads);
 
@@ -49,8 +50,9 @@ BlockJob* pipeline_free_job(BlockPipeline& pipeline);
 // Gives the filled job (from pipeline_free_job) to be converted.
 void pipeline_give(BlockPipeline& pipeline, BlockJob* job);
 
-// Waits until the oldest job given is converted and returns it; it stays in
-// flight until pipeline_release_oldest. Requires a job in flight.
+// Returns the oldest job given once it is converted, converting jobs not yet
+// taken meanwhile; it stays in flight until pipeline_release_oldest.
+// Requires a job in flight.
 BlockJob* pipeline_oldest(BlockPipeline& pipeline);
 
 // Frees the oldest job for a new block.
