@@ -8,6 +8,14 @@ constexpr bool is_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// True when [p, end) holds nothing but that white space.
+inline bool all_space(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    if (!is_space(*p)) return false;
+  }
+  return true;
+}
+
 constexpr bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
 }

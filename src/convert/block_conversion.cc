@@ -12,13 +12,6 @@ namespace {
 
 constexpr size_t kShortestValidLine = 20;  // "DD/MM/YYYY HH:MM:SS" and its line feed
 
-bool is_blank(const Line& line) {
-  for (size_t i = 0; i < line.size; ++i) {
-    if (!is_space(line.data[i])) return false;
-  }
-  return true;
-}
-
 void note_malformed(BlockResult& r, uint64_t line) {
   if (r.malformed++ == 0) r.first_malformed = line;
 }
@@ -57,7 +50,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     LineTimestamp stamp;
     size_t values_column;
     if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
-      if (line.too_long || !is_blank(line)) {
+      if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
         warn_malformed_line(
             r.warnings, place, {line.data, line.size},

@@ -11,13 +11,6 @@ namespace {
 constexpr size_t kFieldStride = 11;
 constexpr size_t kFieldWidth = 10;
 
-bool all_space(const char* p, const char* end) {
-  for (; p < end; ++p) {
-    if (!is_space(*p)) return false;
-  }
-  return true;
-}
-
 bool all_blanks(const char* p, const char* end) {
   for (; p < end; ++p) {
     if (*p != ' ') return false;
