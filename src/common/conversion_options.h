@@ -1,6 +1,7 @@
 // Settings taken from the command line and read by the conversion run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A time of day as typed on the command line: no range check, any signed value.
@@ -19,4 +20,7 @@ struct ConversionOptions {
   bool has_finish = false;  // "/f": lines after `finish` (time of day) are dropped
   TimeOfDay finish;
   bool quiet = false;  // "/q": no line counter
+  // Set from the environment by the front end, never from the command line:
+  int threads = 1;         // threads that convert the data file (TAGPRESS_THREADS, else the CPUs)
+  size_t block_bytes = 0;  // bytes read per block (TAGPRESS_BLOCK_BYTES); 0: chosen by the run
 };
