@@ -1,4 +1,4 @@
-// The lines of a text file, split independently of LineReader so that the
+// The lines of a text file, split independently of the block reader so that the
 // fuzz checks can compare the converter against them: LF ends a line, CR LF
 // reads as LF, a CR elsewhere (also at the very end) is an ordinary character,
 // 0x1A ends the file, a UTF-8 byte-order mark at the start is no text, and a
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/line_reader.h"
+#include "convert/block_reader.h"
 
 namespace fuzz_check {
 
@@ -18,9 +18,8 @@ struct ReferenceLine {
   bool too_long = false;
 };
 
-// `max_length` above kMaxLineLength gives lines that are read whole.
-inline std::vector<ReferenceLine> reference_lines(std::string_view bytes,
-                                                  size_t max_length = kMaxLineLength) {
+inline std::vector<ReferenceLine> reference_lines(std::string_view bytes) {
+  constexpr size_t max_length = kMaxLineLength;
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   bytes = bytes.substr(0, bytes.find('\x1A'));
   std::vector<ReferenceLine> lines;

@@ -1,5 +1,5 @@
 // Fuzz check of the tag header reader: the input bytes are the header file,
-// read through a memfd with LineReader. The first byte picks the read size
+// read through a memfd with the block reader. The first byte picks the read size
 // (small reads split lines across refills).
 #pragma once
 
@@ -29,8 +29,13 @@ inline ExpectedHeader expected_header(std::string_view bytes) {
   ExpectedHeader expected;
   const std::vector<ReferenceLine> lines = reference_lines(bytes);
   if (lines.empty()) return expected;
-  // The count is the saturated 32-bit value of the whole first line.
-  const std::string_view first = reference_lines(bytes, SIZE_MAX)[0].text;
+  // The count is the saturated 32-bit value of the whole first line, which
+  // must not be too long to read.
+  if (lines[0].too_long) {
+    expected.status = TagHeaderStatus::kInvalidCount;
+    return expected;
+  }
+  const std::string_view first = lines[0].text;
   const int32_t count = read_saturated_int(first.data(), first.data() + first.size());
   if (count < 0 || count > kMaxTags) {
     expected.status = TagHeaderStatus::kInvalidCount;
@@ -69,8 +74,8 @@ inline std::string check_tag_header(const uint8_t* data, size_t size) {
     close(fd);
     return "could not fill the memfd";
   }
-  LineReader reader;
-  line_reader_init(reader, fd, read_size);
+  BlockReader reader;
+  block_reader_init(reader, fd, read_size);
   auto tags = std::make_unique<TagTable>();
   tags->count = 17;  // left over from an earlier file
   int name_lines;

@@ -3,7 +3,6 @@
 #include "common/text_scan.h"
 #include "common/ticks.h"
 #include "convert/line_warnings.h"
-#include "convert/repeated_time.h"
 #include "convert/time_window.h"
 #include "convert/value_layout.h"
 #include "history/history_file.h"
@@ -14,6 +13,32 @@ constexpr size_t kShortestValidLine = 20;  // "DD/MM/YYYY HH:MM:SS" and its line
 
 void note_malformed(BlockResult& r, uint64_t line) {
   if (r.malformed++ == 0) r.first_malformed = line;
+}
+
+// The instant of a line whose local time has the instants `earlier` and `later` (equal when the
+// time occurs once), given the instant of the previous line of the same data file that had a
+// valid date and time, all in one unit: the earlier instant, unless the previous line already lies
+// past it, as in a log written on across the hour the clocks go back; then the later one.
+constexpr int64_t choose_instant(int64_t previous, int64_t earlier, int64_t later) {
+  return previous > earlier ? later : earlier;
+}
+
+// The next line with a valid time, numbered in the file: told when its time
+// lies before that of the line before it.
+void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
+             std::string_view data_path) {
+  if (s.check_order && moment.instant < s.previous) [[unlikely]] {
+    warn_backwards(warnings, {data_path, moment.line}, moment.stamp, s.previous_moment.line,
+                   s.previous_moment.stamp);
+    s.check_order = false;
+  }
+  s.previous = moment.instant;
+  s.previous_moment = moment;
+}
+
+LineMoment in_file(LineMoment moment, uint64_t lines_before) {
+  moment.line += lines_before;
+  return moment;
 }
 
 }  // namespace
@@ -114,4 +139,33 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     encode_record(r.records.get() + r.used, ticks_from_milliseconds(instant), values, count);
     r.used += settings.record_length;
   }
+}
+
+void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, Warnings& warnings) {
+  const std::string_view path = settings.data_path;
+  if (r.malformed > 0 && s.malformed == 0) s.first_malformed = s.lines + r.first_malformed;
+  s.malformed += r.malformed;
+  s.valid += r.valid;
+  append_warnings(warnings, r.warnings, s.lines);
+  // Repeated local times before the block's first settled line take their
+  // instant from the lines before them.
+  for (const RepeatedTimeLine& repeated : r.leading) {
+    LineMoment moment = in_file(repeated.moment, s.lines);
+    moment.instant = choose_instant(s.previous, repeated.moment.instant, repeated.later);
+    if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
+      store_le64(r.records.get() + repeated.record, ticks_from_milliseconds(moment.instant));
+    }
+    step_to(s, moment, warnings, path);
+  }
+  if (r.has_settled) {
+    step_to(s, in_file(r.first_settled, s.lines), warnings, path);
+    if (s.check_order && r.backwards) {
+      const LineMoment to = in_file(r.back_to, s.lines), from = in_file(r.back_from, s.lines);
+      warn_backwards(warnings, {path, to.line}, to.stamp, from.line, from.stamp);
+      s.check_order = false;
+    }
+    s.previous_moment = in_file(r.last_settled, s.lines);
+    s.previous = s.previous_moment.instant;
+  }
+  s.lines += r.lines;
 }

@@ -1,8 +1,11 @@
-// The conversion of one block of whole lines into records, apart from the
-// blocks around it, so that blocks can be converted on several threads. What
-// looks across lines (the counter, the repeated hour, time going backwards,
-// the first malformed line, the caps on warnings) is left in the result and
-// settled by join_block, which takes the blocks in file order.
+// The conversion of a data file in blocks of whole lines, and the join of the
+// converted blocks in file order: the one home of every rule that looks
+// across lines (the repeated hour, time going backwards, the malformed-line
+// count and the caps on warnings).
+//
+// convert_block sees one block alone, so it can run on any thread; what
+// depends on the lines before the block it leaves in the BlockResult.
+// join_block, called for every block in file order, settles it.
 #pragma once
 
 #include <cstddef>
@@ -18,24 +21,41 @@
 #include "convert/time_zone.h"
 #include "convert/warnings.h"
 
-// A line with a valid date and time. Line numbers count from 1 within the block.
+// A line with a valid date and time.
 struct LineMoment {
-  uint64_t line = 0;
+  uint64_t line = 0;    // its number: within the block in a BlockResult, in the file once joined
   int64_t instant = 0;  // milliseconds since 1970-01-01 UTC
   LineTimestamp stamp;
 };
 
 constexpr size_t kNoRecord = SIZE_MAX;
 
-// A local time that occurs twice, met before the block's first line whose
-// time occurs once: which of its instants it stands for depends on the lines
-// before the block.
+// A local time that occurs twice (clocks going back), met before the block's
+// first line whose instant is settled: which instant it stands for depends on
+// the line before it, which may lie in an earlier block.
 struct RepeatedTimeLine {
   LineMoment moment;          // with the earlier instant
   int64_t later = 0;          // the later instant
-  size_t record = kNoRecord;  // offset of its record, or none (the window dropped it)
+  size_t record = kNoRecord;  // offset of its record in `records`, or none (the window dropped it)
 };
 
+// What convert_block makes of one block. Line numbers count from 1 within the
+// block. Invariants once convert_block returns:
+// - `records` holds `used` bytes of whole records, one per line the window
+//   kept, in line order; a record of a `leading` line carries the earlier
+//   instant until join_block settles it.
+// - Every line is counted once in `lines`: blank, malformed (`malformed`,
+//   the first at `first_malformed`) or valid (`valid`, whether the window kept
+//   it or not).
+// - The valid lines come in two runs: `leading` (repeated local times before
+//   any other valid line), then the settled ones, whose instants were chosen
+//   from the line before them within the block. `has_settled` tells whether
+//   there is a settled line; `first_settled` and `last_settled` are the first
+//   and last of them.
+// - `backwards` marks the first step back in time between two settled lines,
+//   from `back_from` to `back_to`.
+// - `warnings` holds the block's own warnings, each kind capped as for a whole
+//   file; their line numbers are the block's.
 struct BlockResult {
   std::unique_ptr<unsigned char[]> records;
   size_t capacity = 0;  // bytes
@@ -43,22 +63,22 @@ struct BlockResult {
   uint64_t lines = 0;
   uint64_t malformed = 0;
   uint64_t first_malformed = 0;
-  uint64_t valid = 0;                     // lines with a valid date and time
-  Warnings warnings;                      // line numbers within the block
-  std::vector<RepeatedTimeLine> leading;  // in line order
-  bool has_settled = false;               // a line after the leading ones had a valid time
-  LineMoment first_settled;               // the first such line
-  LineMoment last_settled;                // the last line with a valid time
-  bool backwards = false;                 // time went back between two settled lines
-  LineMoment back_from;                   // the first such step: from this line...
-  LineMoment back_to;                     // ...to this one
+  uint64_t valid = 0;
+  Warnings warnings;
+  std::vector<RepeatedTimeLine> leading;
+  bool has_settled = false;
+  LineMoment first_settled;
+  LineMoment last_settled;
+  bool backwards = false;
+  LineMoment back_from;
+  LineMoment back_to;
 };
 
 // What every block of one data file shares.
 struct BlockSettings {
   const ConversionOptions* options = nullptr;
   const TagTable* tags = nullptr;
-  std::string_view data_path;
+  std::string_view data_path;  // names the file in warnings
   size_t record_length = 0;
 };
 
@@ -74,3 +94,30 @@ void block_result_init(BlockResult& result, const BlockReader& reader, size_t re
 // Converts the lines of `block` into `result` (emptied first).
 void convert_block(const Block& block, const BlockSettings& settings, BlockWorker& worker,
                    BlockResult& result);
+
+// `previous` before the first line of a file with a valid date and time.
+constexpr int64_t kNoPreviousInstant = INT64_MIN;
+
+// What carries over from block to block while they are joined. Invariants
+// after each join_block: `lines`, `malformed`, `first_malformed` and `valid`
+// count the file's lines so far as BlockResult does for one block (line
+// numbers in the file); `previous` is the instant of the last line with a
+// valid date and time (kNoPreviousInstant before the first), which
+// `previous_moment` is; `check_order` is false once time going backwards has
+// been told, which happens once per file.
+struct JoinState {
+  uint64_t lines = 0;
+  uint64_t malformed = 0;
+  uint64_t first_malformed = 0;
+  uint64_t valid = 0;
+  int64_t previous = kNoPreviousInstant;
+  LineMoment previous_moment;
+  bool check_order = true;
+};
+
+// Adds the next block of the file, converted, to `state`: settles the instants
+// of its leading repeated times in its records, tells time going backwards,
+// and moves its warnings into `warnings` with file line numbers and the caps
+// of the whole file. Its records are then final.
+void join_block(JoinState& state, BlockResult& result, const BlockSettings& settings,
+                Warnings& warnings);

@@ -1,18 +1,38 @@
 #include "convert/block_pipeline.h"
 
-#include <sched.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <string>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
-constexpr int kMostThreadsByDefault = 16;
-constexpr int kMostThreads = 256;
+struct BlockJob {
+  Block block;
+  BlockResult result;
+  bool done = false;  // converted; guarded by the pipeline's mutex
+};
+
+// The jobs of one run. The calling thread alone gives jobs and takes them
+// back: `ring`, `oldest` and `in_flight` are its own. The workers share
+// `queue` and each job's `done` with it, under `mutex`.
+struct Pipeline {
+  const BlockSettings* settings = nullptr;
+  std::vector<std::unique_ptr<BlockJob>> ring;  // jobs in the order given, oldest at `oldest`
+  size_t oldest = 0;
+  size_t in_flight = 0;  // given and not yet taken back, from `oldest` on
+  std::mutex mutex;
+  std::condition_variable work_waiting;
+  std::condition_variable work_done;
+  std::vector<BlockJob*> queue;  // given, not yet taken by a thread (oldest first)
+  size_t queue_head = 0;
+  bool closing = false;
+};
 
 // Takes the oldest job given and not yet taken, or null. Requires the lock.
-BlockJob* take_job(BlockPipeline& p) {
+BlockJob* take_job(Pipeline& p) {
   if (p.queue_head == p.queue.size()) return nullptr;
   BlockJob* job = p.queue[p.queue_head++];
   if (p.queue_head == p.queue.size()) {
@@ -23,8 +43,8 @@ BlockJob* take_job(BlockPipeline& p) {
 }
 
 // Converts a job taken from the queue, then marks it done.
-void convert_taken(BlockPipeline& p, BlockJob* job, BlockWorker& worker) {
-  convert_block(job->block, p.settings, worker, job->result);
+void convert_taken(Pipeline& p, BlockJob* job, BlockWorker& worker) {
+  convert_block(job->block, *p.settings, worker, job->result);
   {
     std::lock_guard lock(p.mutex);
     job->done = true;
@@ -32,7 +52,7 @@ void convert_taken(BlockPipeline& p, BlockJob* job, BlockWorker& worker) {
   p.work_done.notify_all();
 }
 
-void work(BlockPipeline& p, BlockWorker& worker) {
+void work(Pipeline& p, BlockWorker& worker) {
   for (;;) {
     BlockJob* job;
     {
@@ -45,49 +65,13 @@ void work(BlockPipeline& p, BlockWorker& worker) {
   }
 }
 
-}  // namespace
-
-int conversion_thread_count() {
-  if (const char* text = std::getenv("TAGPRESS_THREADS")) {
-    char* end = nullptr;
-    const long wanted = std::strtol(text, &end, 10);
-    if (end != text && *end == '\0' && wanted >= 1 && wanted <= kMostThreads) {
-      return static_cast<int>(wanted);
-    }
-  }
-  cpu_set_t cpus;
-  if (sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 1;
-  return std::clamp(CPU_COUNT(&cpus), 1, kMostThreadsByDefault);
-}
-
-void pipeline_start(BlockPipeline& p, const BlockSettings& settings, const BlockReader& reader,
-                    const TimeZone& zone, int threads) {
-  p.settings = settings;
-  // Two blocks more than threads: one being read, one being joined.
-  const size_t jobs = threads > 1 ? static_cast<size_t>(threads) + 2 : 1;
-  for (size_t i = 0; i < jobs; ++i) {
-    auto job = std::make_unique<BlockJob>();
-    block_init(job->block, reader);
-    block_result_init(job->result, reader, settings.record_length);
-    p.ring.push_back(std::move(job));
-  }
-  p.queue.reserve(jobs);
-  p.caller_worker = BlockWorker{zone, {}};
-  // The calling thread converts too, whenever it would otherwise wait.
-  for (int i = 1; i < threads; ++i) {
-    p.threads.emplace_back([&p, zone] {
-      BlockWorker worker{zone, {}};
-      work(p, worker);
-    });
-  }
-}
-
-BlockJob* pipeline_free_job(BlockPipeline& p) {
+// A job whose block may be filled and given, or null while all are in flight.
+BlockJob* free_job(Pipeline& p) {
   if (p.in_flight == p.ring.size()) return nullptr;
   return p.ring[(p.oldest + p.in_flight) % p.ring.size()].get();
 }
 
-void pipeline_give(BlockPipeline& p, BlockJob* job) {
+void give(Pipeline& p, BlockJob* job) {
   ++p.in_flight;
   {
     std::lock_guard lock(p.mutex);
@@ -97,36 +81,72 @@ void pipeline_give(BlockPipeline& p, BlockJob* job) {
   p.work_waiting.notify_one();
 }
 
-BlockJob* pipeline_oldest(BlockPipeline& p) {
+// Takes back the oldest job given once it is converted, converting jobs not
+// yet taken meanwhile. Requires a job in flight; the job may be given again
+// after the next call of free_job.
+BlockJob* take_back_oldest(Pipeline& p, BlockWorker& caller) {
   BlockJob* const oldest = p.ring[p.oldest].get();
-  std::unique_lock lock(p.mutex);
-  while (!oldest->done) {
-    if (BlockJob* job = take_job(p)) {
-      lock.unlock();
-      convert_taken(p, job, p.caller_worker);
-      lock.lock();
-    } else {
-      p.work_done.wait(lock);
+  {
+    std::unique_lock lock(p.mutex);
+    while (!oldest->done) {
+      if (BlockJob* job = take_job(p)) {
+        lock.unlock();
+        convert_taken(p, job, caller);
+        lock.lock();
+      } else {
+        p.work_done.wait(lock);
+      }
     }
   }
+  p.oldest = (p.oldest + 1) % p.ring.size();
+  --p.in_flight;
   return oldest;
 }
 
-void pipeline_release_oldest(BlockPipeline& p) {
-  p.oldest = (p.oldest + 1) % p.ring.size();
-  --p.in_flight;
-}
+}  // namespace
 
-void pipeline_stop(BlockPipeline& p) {
-  while (p.in_flight > 0) {
-    pipeline_oldest(p);
-    pipeline_release_oldest(p);
+void convert_in_order(BlockReader& reader, const BlockSettings& settings, const TimeZone& zone,
+                      int threads, const BlockSink& on_block) {
+  threads = std::max(threads, 1);
+  Pipeline p;
+  p.settings = &settings;
+  // Two blocks more than threads: one being read, one being joined.
+  const size_t jobs = threads > 1 ? static_cast<size_t>(threads) + 2 : 1;
+  for (size_t i = 0; i < jobs; ++i) {
+    auto job = std::make_unique<BlockJob>();
+    block_init(job->block, reader);
+    block_result_init(job->result, reader, settings.record_length);
+    p.ring.push_back(std::move(job));
+  }
+  p.queue.reserve(jobs);
+  BlockWorker caller{zone, {}};
+  std::vector<std::thread> workers;
+  for (int i = 1; i < threads; ++i) {
+    workers.emplace_back([&p, zone] {
+      BlockWorker worker{zone, {}};
+      work(p, worker);
+    });
+  }
+
+  bool stopping = false;
+  bool read_all = false;
+  for (;;) {
+    BlockJob* job;
+    while (!read_all && !stopping && (job = free_job(p)) != nullptr) {
+      if (!next_block(reader, job->block)) {
+        read_all = true;
+        break;
+      }
+      give(p, job);
+    }
+    if (p.in_flight == 0) break;
+    BlockJob* const oldest = take_back_oldest(p, caller);
+    if (!stopping && !on_block(oldest->result)) stopping = true;
   }
   {
     std::lock_guard lock(p.mutex);
     p.closing = true;
   }
   p.work_waiting.notify_all();
-  for (std::thread& thread : p.threads) thread.join();
-  p.threads.clear();
+  for (std::thread& worker : workers) worker.join();
 }

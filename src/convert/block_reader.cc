@@ -1,10 +1,52 @@
 #include "convert/block_reader.h"
 
-#include <string.h>
+#include <errno.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+
+namespace {
+
+// 3 when [data, data + size) starts with a UTF-8 byte-order mark, else 0.
+size_t byte_order_mark_length(const char* data, size_t size) {
+  return size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
+// The line from `start` to the line feed at `newline`: a CR before the line
+// feed is no part of it; past kMaxLineLength it is cut short and flagged.
+Line line_ending_at(char* start, char* newline) {
+  size_t size = static_cast<size_t>(newline - start);
+  if (size > 0 && start[size - 1] == '\r') --size;
+  return Line{start, std::min(size, kMaxLineLength), size > kMaxLineLength};
+}
+
+// The file's last line, [start, start + size), which has no line end: a CR
+// at its end is an ordinary character.
+Line last_line(char* start, size_t size) {
+  return Line{start, std::min(size, kMaxLineLength), size > kMaxLineLength};
+}
+
+}  // namespace
+
+size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed) {
+  for (;;) {
+    const ssize_t n = ::read(fd, at, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) read_failed = true;
+    if (n <= 0) {
+      at_eof = true;
+      return 0;
+    }
+    const size_t got = static_cast<size_t>(n);
+    if (const void* stop = std::memchr(at, kEndOfFile, got)) {
+      at_eof = true;
+      return static_cast<size_t>(static_cast<const char*>(stop) - at);
+    }
+    return got;
+  }
+}
 
 void block_reader_init(BlockReader& reader, int fd, size_t read_size) {
   reader = BlockReader{};
@@ -18,6 +60,7 @@ void block_init(Block& block, const BlockReader& reader) {
   block.capacity = kMaxLineLength + 2 + reader.read_size;
   block.data = std::make_unique_for_overwrite<char[]>(block.capacity);
   block.size = 0;
+  block.overlong_head = false;
 }
 
 bool next_block(BlockReader& r, Block& b) {
@@ -47,10 +90,11 @@ bool next_block(BlockReader& r, Block& b) {
       got -= dropped;
       r.skipping = false;
     }
+    // The bytes before `fresh` hold no line feed: the last one, if any, is among the new ones.
+    const size_t last = std::string_view(fresh, got).rfind('\n');
     used += got;
-    const void* last = ::memrchr(b.data.get(), '\n', used);
-    if (last != nullptr) {
-      b.size = static_cast<size_t>(static_cast<const char*>(last) - b.data.get()) + 1;
+    if (last != std::string_view::npos) {
+      b.size = static_cast<size_t>(fresh - b.data.get()) + last + 1;
       r.carry_size = used - b.size;
       std::memcpy(r.carry.get(), b.data.get() + b.size, r.carry_size);
       return true;
@@ -85,5 +129,13 @@ bool next_block_line(const Block& b, size_t& at, Line& line) {
   }
   at += static_cast<size_t>(newline - start) + 1;
   line = line_ending_at(start, newline);
+  return true;
+}
+
+bool next_line(BlockReader& reader, Block& block, size_t& at, Line& line) {
+  while (!next_block_line(block, at, line)) {
+    if (!next_block(reader, block)) return false;
+    at = 0;
+  }
   return true;
 }

@@ -1,19 +1,32 @@
-// Reads a data file in blocks of whole lines, so that blocks can be converted
-// apart from each other (on several threads) and joined in order.
+// Reads a text file in blocks of whole lines, the one reader of every text
+// file tagpress reads: blocks of a data file are converted apart from each
+// other (on several threads) and joined in order; the tag header is read a
+// line at a time through the same blocks.
 //
-// The text translation is LineReader's: a UTF-8 byte-order mark at the start
-// is skipped, a 0x1A byte (Ctrl-Z) ends the file, lines end at LF (a CR before
-// it is dropped by the line splitter), and a line longer than kMaxLineLength
-// is handed out as its first kMaxLineLength characters, flagged too long.
+// The translation is the same on every platform: a UTF-8 byte-order mark at
+// the start is skipped, a 0x1A byte (Ctrl-Z) ends the file, lines end at LF
+// (CR LF reads as LF; a CR elsewhere is an ordinary character), and a line
+// longer than kMaxLineLength is handed out as its first kMaxLineLength
+// characters, flagged too long; memory stays bounded whatever the file holds.
 #pragma once
 
 #include <cstddef>
 #include <memory>
-#include <string_view>
 
-#include "common/line_reader.h"
+constexpr size_t kMaxLineLength = 1'048'576;
 
-// A run of whole lines of the data file.
+// A 0x1A byte (Ctrl-Z) ends the text of a file.
+constexpr char kEndOfFile = 0x1A;
+
+// One line, without its line end. Points into the block it came from.
+struct Line {
+  char* data = nullptr;
+  size_t size = 0;
+  // The line had more than kMaxLineLength characters; `data` holds the first ones.
+  bool too_long = false;
+};
+
+// A run of whole lines of a file, each ending in LF but perhaps the file's last.
 struct Block {
   std::unique_ptr<char[]> data;
   size_t capacity = 0;
@@ -33,11 +46,16 @@ struct BlockReader {
   bool skipping = false;  // dropping the rest of an overlong line
 };
 
+// Reads up to `room` bytes from `fd` into `at` and returns how many are text:
+// those before a 0x1A, 0 at the end of the file. Sets `at_eof` when the text
+// has ended, and also `read_failed` when a read failed.
+size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed);
+
 // Prepares `reader` for the open descriptor `fd` (not owned); each block is
 // filled by reads of `read_size` bytes.
 void block_reader_init(BlockReader& reader, int fd, size_t read_size);
 
-// Makes `block` able to hold what block_reader fills in.
+// Makes `block` able to hold what next_block fills in, and empty.
 void block_init(Block& block, const BlockReader& reader);
 
 // Fills `block` with the next whole lines: what one read brings, cut after
@@ -48,3 +66,8 @@ bool next_block(BlockReader& reader, Block& block);
 // The lines of a block one after the other: `line` is set to the next one
 // (without its line end). `at` is where the next line starts, 0 at first.
 bool next_block_line(const Block& block, size_t& at, Line& line);
+
+// The lines of a whole file one at a time: next_block_line over `block`,
+// refilled by next_block when it runs out. Start with a block from
+// block_init and `at` 0. False at the end of the text or after a read error.
+bool next_line(BlockReader& reader, Block& block, size_t& at, Line& line);

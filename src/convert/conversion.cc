@@ -5,20 +5,16 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "common/console.h"
 #include "common/file_names.h"
 #include "common/interrupt.h"
-#include "common/line_reader.h"
-#include "common/ticks.h"
 #include "convert/block_conversion.h"
 #include "convert/block_pipeline.h"
 #include "convert/block_reader.h"
 #include "convert/line_warnings.h"
 #include "convert/progress_counter.h"
-#include "convert/repeated_time.h"
 #include "convert/tag_header.h"
 #include "history/history_file.h"
 
@@ -32,93 +28,23 @@ struct FileCloser {
   }
 };
 
-// Malformed lines seen in one run, reported once at its end.
-struct MalformedLines {
-  uint64_t count = 0;
-  uint64_t first = 0;
-};
-
 // Ends a run that has failed or stopped: the history file stays as it was.
 ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
   discard_history(writer);
   return result;
 }
 
-// What carries over from block to block while they are joined in file order.
-struct JoinState {
-  uint64_t lines = 0;  // lines before the block
-  MalformedLines malformed;
-  uint64_t valid_lines = 0;  // lines with a valid date and time, kept by the window or not
-  int64_t previous = kNoPreviousInstant;  // of the last line with a valid date and time
-  LineMoment previous_moment;             // that line, numbered in the file
-  bool check_order = true;                // time going backwards is told once per file
-};
-
-// The next line with a valid time, numbered in the file: told when its time
-// lies before that of the line before it.
-void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
-             std::string_view data_path) {
-  if (s.check_order && moment.instant < s.previous) [[unlikely]] {
-    warn_backwards(warnings, {data_path, moment.line}, moment.stamp, s.previous_moment.line,
-                   s.previous_moment.stamp);
-    s.check_order = false;
-  }
-  s.previous = moment.instant;
-  s.previous_moment = moment;
-}
-
-LineMoment in_file(LineMoment moment, uint64_t lines_before) {
-  moment.line += lines_before;
-  return moment;
-}
-
-// Adds a converted block to the run: settles what depends on the lines
-// before it, shows its counter pieces and writes its records.
-void join_block(JoinState& s, BlockResult& r, HistoryWriter& writer, ProgressCounter& counter,
-                Warnings& warnings, std::string_view data_path) {
-  for (uint64_t i = 0; i < r.lines; ++i) progress_next_line(counter);
-  if (r.malformed > 0 && s.malformed.count == 0) s.malformed.first = s.lines + r.first_malformed;
-  s.malformed.count += r.malformed;
-  s.valid_lines += r.valid;
-  append_warnings(warnings, r.warnings, s.lines);
-  // Repeated local times before the block's first settled line take their
-  // instant from the lines before them.
-  for (const RepeatedTimeLine& repeated : r.leading) {
-    LineMoment moment = in_file(repeated.moment, s.lines);
-    moment.instant = choose_instant(s.previous, repeated.moment.instant, repeated.later);
-    if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
-      store_le64(r.records.get() + repeated.record, ticks_from_milliseconds(moment.instant));
-    }
-    step_to(s, moment, warnings, data_path);
-  }
-  if (r.has_settled) {
-    step_to(s, in_file(r.first_settled, s.lines), warnings, data_path);
-    if (s.check_order && r.backwards) {
-      const LineMoment to = in_file(r.back_to, s.lines), from = in_file(r.back_from, s.lines);
-      warn_backwards(warnings, {data_path, to.line}, to.stamp, from.line, from.stamp);
-      s.check_order = false;
-    }
-    s.previous_moment = in_file(r.last_settled, s.lines);
-    s.previous = s.previous_moment.instant;
-  }
-  write_records(writer, r.records.get(), r.used);
-  s.lines += r.lines;
-}
-
-// Bytes read per block: about 1 MiB, less where records are large, so that a
-// block's records stay near 2 MiB even if every line is short.
-// TAGPRESS_BLOCK_BYTES sets another size, for the tests of block boundaries.
-size_t block_read_size(size_t record_length) {
-  if (const char* text = std::getenv("TAGPRESS_BLOCK_BYTES")) {
-    const long bytes = std::atol(text);
-    if (bytes > 0 && bytes <= (64 << 20)) return static_cast<size_t>(bytes);
-  }
+// Bytes read per block: `block_bytes` when set, else about 1 MiB, less where
+// records are large, so that a block's records stay near 2 MiB even if every
+// line is short.
+size_t block_read_size(const ConversionOptions& options, size_t record_length) {
+  if (options.block_bytes > 0) return options.block_bytes;
   constexpr size_t kRecordBytes = 2 << 20;
   return std::clamp<size_t>(kRecordBytes / record_length * 20, 64 << 10, 1 << 20);
 }
 
 // Streams the data file into the history file, one record per accepted line,
-// converting blocks of lines on every thread the machine offers and joining
+// converting blocks of lines on every thread the options allow and joining
 // them in file order.
 ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const ConversionOptions& options,
                                const TagTable& tags, TimeZone& zone, const std::string& data_path,
@@ -126,40 +52,22 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
   ProgressCounter counter;
   progress_start(counter, console_is_terminal(), options.quiet);
   BlockReader reader;
-  block_reader_init(reader, data_fd, block_read_size(writer.record_length));
+  block_reader_init(reader, data_fd, block_read_size(options, writer.record_length));
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
-  BlockPipeline pipeline;
-  pipeline_start(pipeline, settings, reader, zone, conversion_thread_count());
   JoinState state;
-  bool interrupted = false;
-  bool stopping = false;
-  bool read_all = false;
-
-  for (;;) {
-    BlockJob* job;
-    while (!read_all && !stopping && (job = pipeline_free_job(pipeline)) != nullptr) {
-      if (!next_block(reader, job->block)) {
-        read_all = true;
-        break;
-      }
-      pipeline_give(pipeline, job);
-    }
-    if (pipeline.in_flight == 0) break;
-    BlockJob* oldest = pipeline_oldest(pipeline);
-    if (!stopping) join_block(state, oldest->result, writer, counter, warnings, data_path);
-    pipeline_release_oldest(pipeline);
-    if (g_stop_signal != 0) interrupted = stopping = true;
-    if (writer.failed) stopping = true;
-  }
-  pipeline_stop(pipeline);
+  convert_in_order(reader, settings, zone, options.threads, [&](BlockResult& block) {
+    for (uint64_t i = 0; i < block.lines; ++i) progress_next_line(counter);
+    join_block(state, block, settings, warnings);
+    write_records(writer, block.records.get(), block.used);
+    return g_stop_signal == 0 && !writer.failed;
+  });
   progress_finish(counter);
 
-  const MalformedLines& malformed = state.malformed;
-  if (malformed.count > 0) {
-    console_message("\n    Skipped malformed lines: ", std::to_string(malformed.count),
-                    " (first at line " + std::to_string(malformed.first) + ")\n");
+  if (state.malformed > 0) {
+    console_message("\n    Skipped malformed lines: ", std::to_string(state.malformed),
+                    " (first at line " + std::to_string(state.first_malformed) + ")\n");
   }
-  if (interrupted || g_stop_signal != 0) {
+  if (g_stop_signal != 0) {
     console_message("\n    Conversion interrupted: ", writer.path, "\n");
     return abandon(writer, ConversionResult::kInterrupted);
   }
@@ -170,7 +78,7 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
   if (writer.failed) return abandon(writer, ConversionResult::kFailed);
   // A file of nothing but malformed lines was the wrong file or the wrong
   // format: keeping the old history file is the only useful result.
-  if (malformed.count > 0 && state.valid_lines == 0) {
+  if (state.malformed > 0 && state.valid == 0) {
     console_message("    No valid line in file: ", data_path, "\n");
     return abandon(writer, ConversionResult::kFailed);
   }
@@ -212,11 +120,11 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
     console_message("    Could not open file: ", paths.header, "\n");
     return ConversionResult::kFailed;
   }
-  LineReader header_reader;
-  line_reader_init(header_reader, header_file.fd, 64 * 1024);
+  BlockReader header_reader;
+  block_reader_init(header_reader, header_file.fd, 64 * 1024);
   int name_lines = 0;
   const TagHeaderStatus header_status = read_tag_header(header_reader, tags, name_lines);
-  header_reader = LineReader{};
+  header_reader = BlockReader{};
   if (header_status == TagHeaderStatus::kOk) {
     check_tag_names(tags, name_lines, paths.header, warnings);
   }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "common/line_reader.h"
+#include "convert/block_reader.h"
 
 namespace {
 

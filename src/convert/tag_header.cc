@@ -4,21 +4,26 @@
 #include <string>
 #include <unordered_map>
 
+#include "common/text_scan.h"
 #include "history/history_file.h"
 
-TagHeaderStatus read_tag_header(LineReader& reader, TagTable& tags, int& name_lines) {
+TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, int& name_lines) {
   tags.count = 0;
   name_lines = 0;
-  int32_t count;
-  if (!next_line_as_integer(reader, count)) return TagHeaderStatus::kOk;
+  Block block;
+  block_init(block, reader);
+  size_t at = 0;
+  Line line;
+  if (!next_line(reader, block, at, line)) return TagHeaderStatus::kOk;
+  if (line.too_long) return TagHeaderStatus::kInvalidCount;
   // Checked as written: 65537 is no valid count, whatever its low 16 bits say.
+  const int32_t count = read_saturated_int(line.data, line.data + line.size);
   if (count < 0 || count > kMaxTags) return TagHeaderStatus::kInvalidCount;
 
-  Line line;
   size_t list_length = 0;
   for (int i = 0; i < count; ++i) {
     size_t length = 0;
-    if (next_line(reader, line)) {
+    if (next_line(reader, block, at, line)) {
       ++name_lines;
       while (length < line.size && line.data[length] != ' ' && line.data[length] != '\0') ++length;
     }

@@ -3,24 +3,26 @@
 
 #include <string_view>
 
-#include "common/line_reader.h"
 #include "common/tag_table.h"
+#include "convert/block_reader.h"
 #include "convert/warnings.h"
 
 enum class TagHeaderStatus {
   kOk,
-  kInvalidCount,    // the count is below 0 or above 250
+  kInvalidCount,    // the count is below 0 or above 250, or its line is too long to read
   kNameTooLong,     // a name has more than 254 characters
   kTagListTooLong,  // the names and their separators exceed the history file's tag list
 };
 
-// Fills `tags` from the header text. The first line is the count, read whole
-// as a decimal integer (white space, sign, saturating) and checked as read. Each of
+// Fills `tags` from the header text read by `reader`. The first line is the
+// count, read whole as a decimal integer (white space, sign, saturating) and
+// checked as read; a count line longer than kMaxLineLength is refused, as such
+// a data line would be. Each of
 // the next `count` lines gives one name: its text up to the first blank, line
 // feed or NUL byte. Missing lines give empty names; an empty file gives no
 // tags. Lines after the names are ignored.
 // `name_lines` receives how many name lines the file had (at most the count).
-TagHeaderStatus read_tag_header(LineReader& reader, TagTable& tags, int& name_lines);
+TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, int& name_lines);
 
 // Warns about names that will not serve: missing name lines, empty names and
 // repeated names. `path` names the tag header file.

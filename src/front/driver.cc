@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
+#include <thread>
 
 #include "common/console.h"
 #include "common/file_names.h"
@@ -65,6 +66,11 @@ int run_converter(int argc, char** argv) {
   }
   ConversionOptions options;
   options.delimited = options.has_start = options.has_finish = false;
+  if (const char* text = std::getenv("TAGPRESS_THREADS")) options.threads = std::atoi(text);
+  if (options.threads < 1 || options.threads > 256) {
+    options.threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 16);
+  }
+  if (const char* text = std::getenv("TAGPRESS_BLOCK_BYTES")) options.block_bytes = std::atol(text);
   print_banner();
   if (argc > 1 && (first == "--help" || first == "-h")) {
     print_usage();

@@ -1,4 +1,4 @@
-#include "common/line_reader.h"
+#include "convert/block_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -14,23 +14,27 @@ struct ReadLine {
   bool operator==(const ReadLine&) const = default;
 };
 
-// All lines of `content`, read with reads of at most `read_size` bytes.
+// All lines of `content`, read line by line through blocks filled by reads of
+// at most `read_size` bytes.
 std::vector<ReadLine> read_all(const std::string& content, size_t read_size) {
   FILE* file = std::tmpfile();
   std::fwrite(content.data(), 1, content.size(), file);
   std::fflush(file);
   std::rewind(file);
-  LineReader reader;
-  line_reader_init(reader, fileno(file), read_size);
+  BlockReader reader;
+  block_reader_init(reader, fileno(file), read_size);
+  Block block;
+  block_init(block, reader);
   std::vector<ReadLine> lines;
+  size_t at = 0;
   Line line;
-  while (next_line(reader, line))
+  while (next_line(reader, block, at, line))
     lines.push_back({std::string(line.data, line.size), line.too_long});
   std::fclose(file);
   return lines;
 }
 
-TEST(LineReaderTest, TranslatesLineEnds) {
+TEST(BlockReaderTest, TranslatesLineEndsWhereverReadsEnd) {
   const struct {
     std::string content;
     std::vector<ReadLine> expected;
@@ -40,25 +44,43 @@ TEST(LineReaderTest, TranslatesLineEnds) {
       {"a\nb", {{"a", false}, {"b", false}}},  // last line without a line end
       {"\n\n", {{"", false}, {"", false}}},
       {"a\r\nb\r\n", {{"a", false}, {"b", false}}},
+      {"ab\r\ncd\r\nef", {{"ab", false}, {"cd", false}, {"ef", false}}},  // CR|LF split
       {"a\rb\n", {{"a\rb", false}}},  // a lone CR is an ordinary character
       {"a\r", {{"a\r", false}}},
       {"a\r\r\n", {{"a\r", false}}},
       {"a\nb\x1A"
        "c\nd\n",
        {{"a", false}, {"b", false}}},  // Ctrl-Z ends the file
+      {"a\nbb\ncc\ndd\nee\x1A"
+       "c\nd\n",
+       {{"a", false}, {"bb", false}, {"cc", false}, {"dd", false}, {"ee", false}}},
       {"\x1A"
        "a\n",
        {}},
       {std::string("a\0b\n", 4), {{std::string("a\0b", 3), false}}},
+      {"\xEF\xBB\xBF"
+       "a\nb\n",
+       {{"a", false}, {"b", false}}},  // byte-order mark, split over the first reads
+      {"\xEF\xBB\xBF", {}},
+      {"\xEF\xBB"
+       "a\n",
+       {{"\xEF\xBB"
+         "a",
+         false}}},  // not a whole mark: text
+      {"a\n\xEF\xBB\xBF"
+       "b\n",
+       {{"a", false}, {"\xEF\xBB\xBF"
+                       "b",
+                       false}}},  // a mark after the start is text
   };
   for (const auto& c : cases) {
-    for (size_t read_size : {1, 2, 3, 4096}) {
+    for (size_t read_size : {1, 2, 3, 5, 4096}) {
       EXPECT_EQ(read_all(c.content, read_size), c.expected) << c.content << " by " << read_size;
     }
   }
 }
 
-TEST(LineReaderTest, CutsOverlongLinesAndGoesOn) {
+TEST(BlockReaderTest, CutsOverlongLinesAndGoesOn) {
   const std::string longest(kMaxLineLength, 'x');
   const std::string overlong(kMaxLineLength + 1, 'y');
   const std::string huge(3 * kMaxLineLength + 5, 'z');
