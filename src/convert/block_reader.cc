@@ -73,9 +73,12 @@ bool next_block(BlockReader& r, Block& b) {
     size_t got =
         read_text(r.fd, fresh, std::min(r.read_size, b.capacity - used), r.at_eof, r.read_failed);
     if (r.at_start) {
-      // A byte-order mark may be split over the first reads.
+      // A byte-order mark may be split over the first reads. The block still
+      // gets no more than one read's worth (or the mark's 3 bytes), so that
+      // its records fit the room block_result_init gives them.
+      const size_t room = std::max<size_t>(r.read_size, 3);
       while (got < 3 && !r.at_eof)
-        got += read_text(r.fd, fresh + got, b.capacity - used - got, r.at_eof, r.read_failed);
+        got += read_text(r.fd, fresh + got, room - got, r.at_eof, r.read_failed);
       r.at_start = false;
       const size_t mark = byte_order_mark_length(fresh, got);
       std::memmove(fresh, fresh + mark, got - mark);

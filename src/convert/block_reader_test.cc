@@ -69,9 +69,10 @@ TEST(BlockReaderTest, TranslatesLineEndsWhereverReadsEnd) {
          false}}},  // not a whole mark: text
       {"a\n\xEF\xBB\xBF"
        "b\n",
-       {{"a", false}, {"\xEF\xBB\xBF"
-                       "b",
-                       false}}},  // a mark after the start is text
+       {{"a", false},
+        {"\xEF\xBB\xBF"
+         "b",
+         false}}},  // a mark after the start is text
   };
   for (const auto& c : cases) {
     for (size_t read_size : {1, 2, 3, 5, 4096}) {

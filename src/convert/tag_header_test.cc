@@ -54,7 +54,7 @@ TEST(ReadTagHeaderTest, ReadsCountAndNames) {
       {"  +2 tags\nX\nY\n", {"X", "Y"}},
       {"\xEF\xBB\xBF"
        "2\r\nT1\r\nT2\r\n",
-       {"T1", "T2"}},                                             // byte-order mark
+       {"T1", "T2"}},  // byte-order mark
       {"1\n" + name254 + " comment\n", {name254}},
       {"1\nT1 " + std::string(20000, 'c') + "\n", {"T1"}},
       {"x\nT1\n", {}},
