@@ -69,7 +69,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
-  bool check_alignment = !options.delimited;
+  bool check_alignment = true;
   r.used = 0;
   r.lines = r.malformed = r.first_malformed = r.valid = 0;
   r.warnings = Warnings{};
@@ -132,26 +132,21 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     }
     if (windowed && !in_time_window(stamp, options)) continue;
 
+    LayoutFindings findings;
     if (options.delimited) {
-      LayoutFindings findings;
       extract_line_values(line.data, line.size, values_column, count, options.separator, values,
                           findings);
       if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
       if (findings.not_a_number >= 0) {
-        warn_not_a_number(r.warnings, place, {line.data, line.size}, values_column,
-                          options.separator, findings.not_a_number, values[findings.not_a_number]);
-      }
-    } else if (check_alignment) {
-      LayoutFindings findings;
-      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
-      if (findings.misaligned >= 0) {
-        warn_misaligned_value(r.warnings, place, {line.data, line.size},
-                              values_column + 11 * static_cast<size_t>(findings.misaligned),
-                              findings.misaligned, tags);
-        check_alignment = false;
+        warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,
+                         options.separator, findings.not_a_number, count, values);
       }
     } else {
-      extract_fixed_values(line.data, line.size, values_column, count, values);
+      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
+      if (findings.unusual >= 0) [[unlikely]] {
+        warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
+                                  findings.unusual, values, tags, check_alignment);
+      }
     }
     if (leading) r.leading.back().record = r.used;
     encode_record(r.records.get() + r.used, ticks_from_milliseconds(instant), values, count);

@@ -21,6 +21,8 @@ constexpr const char* kKindNouns[kWarningKinds] = {
     "lines whose field count is not the tag count",
     "fields that are not numbers",
     "backward steps in time",
+    "blank fixed-width fields",
+    "lines that end before their last tag",
 };
 
 }  // namespace

@@ -18,8 +18,10 @@ enum class WarningKind : uint8_t {
   kFieldCount,
   kNotANumber,
   kBackwards,
+  kBlankField,
+  kShortLine,
 };
-constexpr size_t kWarningKinds = 7;
+constexpr size_t kWarningKinds = 9;
 
 // How often a kind is shown per data file: 10, or once for the kinds that
 // tell of the whole file (misaligned columns, time going backwards).

@@ -78,7 +78,9 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "tagpress: w.HDR:3: tag 2 has an empty name\n"
        "tagpress: w.HDR:4: tag 3 repeats the name 'A' of tag 1\n"
        "tagpress: w.HDR: 5 tags announced but 3 name lines found: tags 4 to 5 have an empty "
-       "name\n"},
+       "name\n"
+       "tagpress: w.txt:1: the line ends before column 43, where tag 3 (A) starts; tags 3 to 5 "
+       "read 0\n"},
       {"tab separated without /e",
        "3\nA\nB\nC\n",
        repeated(kStamp + "\t79.9295\t12.4651\t340.9056\n", 2),
@@ -111,7 +113,47 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "tagpress: w.txt:1: 1 field for 2 tags: the last field is repeated for the remaining "
        "tags\n"
        "tagpress: w.txt:1: field 1 '1;2' is not a number; read as 1\n"
-       "tagpress: w.txt:2: field 1 'x' is not a number; read as 0\n"},
+       "tagpress: w.txt:2: field 1 'x' is not a number; read as 0\n"
+       "tagpress: w.txt:2: field 2 '2,5' is not a number; read as 2\n"},
+      {"fixed-width gaps",
+       "3\nA\nB\nC\n",
+       kStamp + "\t          \t      -3.5\t         7\n" + kStamp +
+           "\t       NaN\t         -\t       N/A\n" + kStamp + "\t       1.5\n" + kStamp +
+           "\t       1.5\t          \n" + kStamp + "\t       1.5\t         2\t         3\n",
+       {},
+       5,
+       "tagpress: w.txt:1: columns 21-30 of tag 1 (A) are blank; read as -3.5, the next number "
+       "after them\n"
+       "tagpress: w.txt:2: columns 21-30 of tag 1 (A) hold '       NaN', which is not a number; "
+       "read as 0\n"
+       "tagpress: w.txt:2: columns 32-41 of tag 2 (B) hold '         -', which is not a number; "
+       "read as 0\n"
+       "tagpress: w.txt:2: columns 43-52 of tag 3 (C) hold '       N/A', which is not a number; "
+       "read as 0\n"
+       "tagpress: w.txt:3: the line ends before column 32, where tag 2 (B) starts; tags 2 to 3 "
+       "read 0\n"
+       "tagpress: w.txt:4: columns 32-41 of tag 2 (B) are blank; read as 0\n"
+       "tagpress: w.txt:4: the line ends before column 43, where tag 3 (C) starts; tag 3 reads "
+       "0\n"},
+      {"fixed-width gaps capped",
+       "1\nA\n",
+       repeated(kStamp + "\t       N/A\n", 12) + repeated(kStamp + "\t          \t\n", 11),
+       {},
+       23,
+       [] {
+         std::string out;
+         for (int i = 1; i <= 10; ++i) {
+           out += "tagpress: w.txt:" + std::to_string(i) +
+                  ": columns 21-30 of tag 1 (A) hold '       N/A', which is not a number; read as "
+                  "0\n";
+         }
+         for (int i = 13; i <= 22; ++i) {
+           out += "tagpress: w.txt:" + std::to_string(i) +
+                  ": columns 21-30 of tag 1 (A) are blank; read as 0\n";
+         }
+         return out + "tagpress: w.txt: 2 more fields that are not numbers not shown\n" +
+                "tagpress: w.txt: 1 more blank fixed-width fields not shown\n";
+       }()},
       {"time going back",
        "0\n",
        "05/03/2015 10:00:00\n05/03/2015 11:00:00\n05/03/2015 10:30:00\n05/03/2015 09:00:00\n",
