@@ -122,11 +122,11 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
   BlockReader header_reader;
   block_reader_init(header_reader, header_file.fd, 64 * 1024);
-  int name_lines = 0;
-  const TagHeaderStatus header_status = read_tag_header(header_reader, tags, name_lines);
+  TagHeaderLayout header_layout;
+  const TagHeaderStatus header_status = read_tag_header(header_reader, tags, header_layout);
   header_reader = BlockReader{};
   if (header_status == TagHeaderStatus::kOk) {
-    check_tag_names(tags, name_lines, paths.header, warnings);
+    check_tag_names(tags, header_layout, paths.header, warnings);
   }
   switch (header_status) {
     case TagHeaderStatus::kOk:
@@ -139,6 +139,9 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
       return ConversionResult::kFailed;
     case TagHeaderStatus::kTagListTooLong:
       console_message("    Tag list too long in file: ", paths.header, "\n");
+      return ConversionResult::kFailed;
+    case TagHeaderStatus::kReadFailed:
+      console_message("    Could not read file: ", paths.header, "\n");
       return ConversionResult::kFailed;
   }
 

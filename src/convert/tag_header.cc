@@ -1,5 +1,6 @@
 #include "convert/tag_header.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -7,24 +8,36 @@
 #include "common/text_scan.h"
 #include "history/history_file.h"
 
-TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, int& name_lines) {
-  tags.count = 0;
-  name_lines = 0;
+namespace {
+
+// Whether the text starts as a decimal integer does: white space, a sign, a digit.
+bool begins_integer(const char* p, const char* end) {
+  while (p < end && is_space(*p)) ++p;
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  return p < end && is_digit(*p);
+}
+
+TagHeaderStatus read_names(BlockReader& reader, TagTable& tags, TagHeaderLayout& layout) {
   Block block;
   block_init(block, reader);
   size_t at = 0;
   Line line;
   if (!next_line(reader, block, at, line)) return TagHeaderStatus::kOk;
+  layout.empty = false;
   if (line.too_long) return TagHeaderStatus::kInvalidCount;
   // Checked as written: 65537 is no valid count, whatever its low 16 bits say.
   const int32_t count = read_saturated_int(line.data, line.data + line.size);
+  if (!begins_integer(line.data, line.data + line.size)) {
+    layout.count_is_number = false;
+    layout.count_line.assign(line.data, std::min<size_t>(line.size, 64));
+  }
   if (count < 0 || count > kMaxTags) return TagHeaderStatus::kInvalidCount;
 
   size_t list_length = 0;
   for (int i = 0; i < count; ++i) {
     size_t length = 0;
     if (next_line(reader, block, at, line)) {
-      ++name_lines;
+      ++layout.name_lines;
       while (length < line.size && line.data[length] != ' ' && line.data[length] != '\0') ++length;
     }
     if (length > static_cast<size_t>(kMaxTagNameLength)) return TagHeaderStatus::kNameTooLong;
@@ -38,8 +51,32 @@ TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, int& name_l
   return TagHeaderStatus::kOk;
 }
 
-void check_tag_names(const TagTable& tags, int name_lines, std::string_view path,
+}  // namespace
+
+TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, TagHeaderLayout& layout) {
+  tags.count = 0;
+  layout = TagHeaderLayout{};
+  const TagHeaderStatus status = read_names(reader, tags, layout);
+  if (reader.read_failed) {
+    // What was read may stop anywhere: a table from it would write good values under no name.
+    tags.count = 0;
+    return TagHeaderStatus::kReadFailed;
+  }
+  return status;
+}
+
+void check_tag_names(const TagTable& tags, const TagHeaderLayout& layout, std::string_view path,
                      Warnings& warnings) {
+  if (layout.empty && count_warning(warnings, WarningKind::kTagHeader)) {
+    show_warning(warnings, WarningKind::kTagHeader, path, 0,
+                 "the tag header is empty: no tags, so no values are written");
+  }
+  if (!layout.count_is_number && count_warning(warnings, WarningKind::kTagHeader)) {
+    show_warning(warnings, WarningKind::kTagHeader, path, 1,
+                 "the first line " + quote_line(layout.count_line) +
+                     " is not a tag count; read as 0 tags, so no values are written");
+  }
+  const int name_lines = layout.name_lines;
   // Name i stands on line i + 2, after the count.
   std::unordered_map<std::string_view, int> first_with_name;
   for (int i = 0; i < name_lines; ++i) {

@@ -1,6 +1,7 @@
 // The tag header file (".HDR"): a tag count line, then one tag name per line.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "common/tag_table.h"
@@ -12,6 +13,15 @@ enum class TagHeaderStatus {
   kInvalidCount,    // the count is below 0 or above 250, or its line is too long to read
   kNameTooLong,     // a name has more than 254 characters
   kTagListTooLong,  // the names and their separators exceed the history file's tag list
+  kReadFailed,      // reading the file failed
+};
+
+// What a tag header held besides its names, for the warnings about it.
+struct TagHeaderLayout {
+  bool empty = true;            // the file had no line at all
+  bool count_is_number = true;  // the first line begins with a number
+  std::string count_line;       // the first line (its head), when it does not
+  int name_lines = 0;           // name lines found (at most the count)
 };
 
 // Fills `tags` from the header text read by `reader`. The first line is the
@@ -20,11 +30,12 @@ enum class TagHeaderStatus {
 // a data line would be. Each of
 // the next `count` lines gives one name: its text up to the first blank, line
 // feed or NUL byte. Missing lines give empty names; an empty file gives no
-// tags. Lines after the names are ignored.
-// `name_lines` receives how many name lines the file had (at most the count).
-TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, int& name_lines);
+// tags. Lines after the names are ignored. A read error ends the reading
+// with kReadFailed. `layout` receives what the warnings need.
+TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, TagHeaderLayout& layout);
 
-// Warns about names that will not serve: missing name lines, empty names and
-// repeated names. `path` names the tag header file.
-void check_tag_names(const TagTable& tags, int name_lines, std::string_view path,
+// Warns about a header that gives no tags by mistake (an empty file, a first
+// line that is not a count) and about names that will not serve: missing
+// name lines, empty names and repeated names. `path` names the tag header file.
+void check_tag_names(const TagTable& tags, const TagHeaderLayout& layout, std::string_view path,
                      Warnings& warnings);

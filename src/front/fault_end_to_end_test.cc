@@ -133,6 +133,8 @@ TEST_F(FaultTest, FailedRunsKeepTheOldHistoryFile) {
   write_file(dir_ / "count.HDR",
              "\xEF\xBB\xBF"
              "65537\nA\n");
+  write_file(dir_ / "header.txt", "05/03/2015 10:20:30\n");
+  fs::create_symlink("/proc/self/mem", dir_ / "header.HDR");
   const struct {
     std::string stem;
     rlim_t file_size_limit;
@@ -144,6 +146,7 @@ TEST_F(FaultTest, FailedRunsKeepTheOldHistoryFile) {
        "    No valid line in file: iso.txt\n\n\n"},
       {"large", 100'000, "\n    Could not write file: large.HST\n\n\n"},
       {"count", RLIM_INFINITY, "    Invalid tag count in file: count.HDR\n\n\n"},
+      {"header", RLIM_INFINITY, "    Could not read file: header.HDR\n\n\n"},
   };
   for (const auto& c : cases) {
     const fs::path history = dir_ / (c.stem + ".HST");

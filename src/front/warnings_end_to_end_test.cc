@@ -81,6 +81,19 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "name\n"
        "tagpress: w.txt:1: the line ends before column 43, where tag 3 (A) starts; tags 3 to 5 "
        "read 0\n"},
+      {"tag header without its count",
+       "A\nB\n",
+       fixed2,
+       {},
+       1,
+       "tagpress: w.HDR:1: the first line 'A' is not a tag count; read as 0 tags, so no values "
+       "are written\n"},
+      {"empty tag header",
+       "",
+       fixed2,
+       {},
+       1,
+       "tagpress: w.HDR: the tag header is empty: no tags, so no values are written\n"},
       {"tab separated without /e",
        "3\nA\nB\nC\n",
        repeated(kStamp + "\t79.9295\t12.4651\t340.9056\n", 2),
