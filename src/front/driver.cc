@@ -66,6 +66,7 @@ int run_converter(int argc, char** argv) {
   }
   ConversionOptions options;
   options.delimited = options.has_start = options.has_finish = false;
+  options.threads = 0;
   if (const char* text = std::getenv("TAGPRESS_THREADS")) options.threads = std::atoi(text);
   if (options.threads < 1 || options.threads > 256) {
     options.threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 16);
