@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 constexpr size_t kMaxLineLength = 1'048'576;
 
@@ -37,9 +38,8 @@ struct Block {
 
 struct BlockReader {
   int fd = -1;
-  size_t read_size = 0;           // bytes asked for per read
-  std::unique_ptr<char[]> carry;  // the start of a line that the last block did not end
-  size_t carry_size = 0;
+  size_t read_size = 0;  // bytes asked for per read
+  std::string carry;     // the start of a line that the last block did not end
   bool at_start = true;  // nothing read yet: a byte-order mark may come first
   bool at_eof = false;
   bool read_failed = false;
@@ -55,7 +55,7 @@ size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed)
 // filled by reads of `read_size` bytes.
 void block_reader_init(BlockReader& reader, int fd, size_t read_size);
 
-// Makes `block` able to hold what next_block fills in, and empty.
+// Makes `block` ready for next_block, which gives it more room as lines need it, and empty.
 void block_init(Block& block, const BlockReader& reader);
 
 // Fills `block` with the next whole lines: what one read brings, cut after
