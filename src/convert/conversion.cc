@@ -10,7 +10,6 @@
 
 #include "common/console.h"
 #include "common/file_names.h"
-#include "common/interrupt.h"
 #include "common/line_reader.h"
 #include "common/ticks.h"
 #include "convert/block_conversion.h"
@@ -21,6 +20,7 @@
 #include "convert/repeated_time.h"
 #include "convert/tag_header.h"
 #include "history/history_file.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -148,7 +148,7 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     BlockJob* oldest = pipeline_oldest(pipeline);
     if (!stopping) join_block(state, oldest->result, writer, counter, warnings, data_path);
     pipeline_release_oldest(pipeline);
-    if (g_stop_signal != 0) interrupted = stopping = true;
+    if (stop_signal_number() != 0) interrupted = stopping = true;
     if (writer.failed) stopping = true;
   }
   pipeline_stop(pipeline);
@@ -159,7 +159,7 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     console_message("\n    Skipped malformed lines: ", std::to_string(malformed.count),
                     " (first at line " + std::to_string(malformed.first) + ")\n");
   }
-  if (interrupted || g_stop_signal != 0) {
+  if (interrupted || stop_signal_number() != 0) {
     console_message("\n    Conversion interrupted: ", writer.path, "\n");
     return abandon(writer, ConversionResult::kInterrupted);
   }
@@ -248,7 +248,7 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
     console_message("    Data file and history file are the same: ", data_path, "\n");
     return ConversionResult::kFailed;
   }
-  if (g_stop_signal != 0) {
+  if (stop_signal_number() != 0) {
     console_message("\n    Conversion interrupted: ", paths.history, "\n");
     return ConversionResult::kInterrupted;
   }

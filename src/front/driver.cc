@@ -10,9 +10,9 @@
 
 #include "common/console.h"
 #include "common/file_names.h"
-#include "common/interrupt.h"
 #include "convert/conversion.h"
 #include "front/command_line.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ int run_converter(int argc, char** argv) {
     const ConversionResult result = convert_file(file, options, *tags, zone, warnings);
     if (result == ConversionResult::kInterrupted) {
       console_flush();
-      return 128 + g_stop_signal;
+      return 128 + stop_signal_number();
     }
     if (result == ConversionResult::kFailed) status = kExitFailure;
   }
