@@ -38,6 +38,20 @@ struct MalformedLines {
   uint64_t first = 0;
 };
 
+// Tells what went wrong with the history file, if anything did.
+void report_history_fault(const HistoryWriter& writer) {
+  switch (writer.fault) {
+    case HistoryFault::kNone:
+      break;
+    case HistoryFault::kCreate:
+      console_message("    Could not create file: ", writer.path, "\n");
+      break;
+    case HistoryFault::kWrite:
+      console_message("\n    Could not write file: ", writer.path, "\n");
+      break;
+  }
+}
+
 // Ends a run that has failed or stopped: the history file stays as it was.
 ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
   discard_history(writer);
@@ -101,7 +115,7 @@ void join_block(JoinState& s, BlockResult& r, HistoryWriter& writer, ProgressCou
     s.previous_moment = in_file(r.last_settled, s.lines);
     s.previous = s.previous_moment.instant;
   }
-  write_records(writer, r.records.get(), r.used);
+  if (!write_records(writer, r.records.get(), r.used)) report_history_fault(writer);
   s.lines += r.lines;
 }
 
@@ -149,7 +163,7 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     if (!stopping) join_block(state, oldest->result, writer, counter, warnings, data_path);
     pipeline_release_oldest(pipeline);
     if (stop_signal_number() != 0) interrupted = stopping = true;
-    if (writer.failed) stopping = true;
+    if (writer.fault != HistoryFault::kNone) stopping = true;
   }
   pipeline_stop(pipeline);
   progress_finish(counter);
@@ -167,14 +181,18 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     console_message("\n    Could not read file: ", data_path, "\n");
     return abandon(writer, ConversionResult::kFailed);
   }
-  if (writer.failed) return abandon(writer, ConversionResult::kFailed);
+  if (writer.fault != HistoryFault::kNone) return abandon(writer, ConversionResult::kFailed);
   // A file of nothing but malformed lines was the wrong file or the wrong
   // format: keeping the old history file is the only useful result.
   if (malformed.count > 0 && state.valid_lines == 0) {
     console_message("    No valid line in file: ", data_path, "\n");
     return abandon(writer, ConversionResult::kFailed);
   }
-  return commit_history(writer) ? ConversionResult::kOk : ConversionResult::kFailed;
+  if (!commit_history(writer)) {
+    report_history_fault(writer);
+    return ConversionResult::kFailed;
+  }
+  return ConversionResult::kOk;
 }
 
 }  // namespace
@@ -254,7 +272,10 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
 
   HistoryWriter writer;
-  if (!create_history_file(paths.history, tags, writer)) return ConversionResult::kFailed;
+  if (!create_history_file(paths.history, tags, writer)) {
+    report_history_fault(writer);
+    return ConversionResult::kFailed;
+  }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
   return convert_lines(data_file.fd, writer, options, tags, zone, data_path, warnings);

@@ -366,6 +366,26 @@ TEST_F(FaultTest, TakesEachTagNameUpToItsFirstBlank) {
   EXPECT_EQ(hst.substr(70 + 249 * 8, 8), "n124n\t \t");
 }
 
+// A history file that could not be written in place is not replaced either:
+// the run says so right after naming it, before any tag.
+TEST_F(FaultTest, RefusesAHistoryFileThatCannotBeWrittenInPlace) {
+  fs::create_directories(dir_ / "d.HST");
+  fs::create_symlink("loop.HST", dir_ / "loop.HST");
+  fs::create_symlink("/dev/null", dir_ / "dev.HST");
+  for (const std::string stem : {"d", "loop", "dev"}) {
+    write_file(dir_ / (stem + ".HDR"), "1\nV\n");
+    write_file(dir_ / (stem + ".txt"), "05/03/2015 10:20:30\t1\n");
+    const RunResult r = run({stem + ".txt"});
+    EXPECT_EQ(r.status, 1) << stem;
+    EXPECT_EQ(r.out, kBanner + "\n* Creating file " + stem +
+                         ".HST\n    Could not create file: " + stem + ".HST\n\n\n")
+        << stem;
+  }
+  EXPECT_TRUE(fs::is_directory(dir_ / "d.HST"));
+  EXPECT_EQ(fs::read_symlink(dir_ / "dev.HST"), "/dev/null");
+  EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{});
+}
+
 TEST_F(FaultTest, RefusesWhatIsNoFileAndKeepsTheOldHistoryFile) {
   fs::create_directories(dir_ / "dir.txt");
   write_file(dir_ / "dir.HDR", "0\n");
