@@ -1,8 +1,5 @@
 #include "convert/conversion.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -23,14 +20,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-// Closes a descriptor when the run leaves its scope.
-struct FileCloser {
-  int fd = -1;
-  ~FileCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 // Malformed lines seen in one run, reported once at its end.
 struct MalformedLines {
@@ -134,13 +123,15 @@ size_t block_read_size(size_t record_length) {
 // Streams the data file into the history file, one record per accepted line,
 // converting blocks of lines on every thread the machine offers and joining
 // them in file order.
-ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const ConversionOptions& options,
-                               const TagTable& tags, TimeZone& zone, const std::string& data_path,
-                               Warnings& warnings) {
+ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
+                               const ConversionOptions& options, const TagTable& tags,
+                               TimeZone& zone, const std::string& data_path, Warnings& warnings) {
   ProgressCounter counter;
   progress_start(counter, console_is_terminal(), options.quiet);
   BlockReader reader;
-  block_reader_init(reader, data_fd, block_read_size(writer.record_length));
+  // The reader takes the descriptor that the handle holds on this system.
+  block_reader_init(reader, static_cast<int>(data_file.native),
+                    block_read_size(writer.record_length));
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
   BlockPipeline pipeline;
   pipeline_start(pipeline, settings, reader, zone, conversion_thread_count());
@@ -223,15 +214,15 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
     return ConversionResult::kFailed;
   }
 
-  struct stat header_info;
   paths.header = tag_header_to_read(paths.header);
-  FileCloser header_file{open_regular_file(paths.header, header_info)};
-  if (header_file.fd < 0) {
+  const OwnedFile header_file(open_for_reading(paths.header).file);
+  if (!is_open(header_file.handle)) {
     console_message("    Could not open file: ", paths.header, "\n");
     return ConversionResult::kFailed;
   }
   LineReader header_reader;
-  line_reader_init(header_reader, header_file.fd, 64 * 1024);
+  // The reader takes the descriptor that the handle holds on this system.
+  line_reader_init(header_reader, static_cast<int>(header_file.handle.native), 64 * 1024);
   int name_lines = 0;
   const TagHeaderStatus header_status = read_tag_header(header_reader, tags, name_lines);
   header_reader = LineReader{};
@@ -252,17 +243,17 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
       return ConversionResult::kFailed;
   }
 
-  struct stat data_info;
-  FileCloser data_file{open_regular_file(data_path, data_info)};
-  if (data_file.fd < 0) {
+  const OpenedFile data = open_for_reading(data_path);
+  const OwnedFile data_file(data.file);
+  if (!is_open(data_file.handle)) {
     console_message("    Could not open file: ", data_path, "\n");
     return ConversionResult::kFailed;
   }
   // A data file reached through another name of the history file would be
   // emptied by creating the history file.
-  struct stat history_info;
-  if (::stat(paths.history.c_str(), &history_info) == 0 &&
-      history_info.st_dev == data_info.st_dev && history_info.st_ino == data_info.st_ino) {
+  FileIdentity history_identity;
+  if (identity_of(paths.history, history_identity).error == 0 &&
+      history_identity == data.identity) {
     console_message("    Data file and history file are the same: ", data_path, "\n");
     return ConversionResult::kFailed;
   }
@@ -278,7 +269,7 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
-  return convert_lines(data_file.fd, writer, options, tags, zone, data_path, warnings);
+  return convert_lines(data_file.handle, writer, options, tags, zone, data_path, warnings);
 }
 
 }  // namespace

@@ -100,10 +100,10 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
 template <typename Body>
 std::string console_of(Body body) {
   FILE* out = std::tmpfile();
-  console_open(fileno(out));
+  console_open(handle_of_descriptor(fileno(out)));
   body();
   console_flush();
-  console_open(1);
+  console_open(standard_output());
   std::string printed(256, '\0');
   std::rewind(out);
   printed.resize(std::fread(printed.data(), 1, printed.size(), out));
