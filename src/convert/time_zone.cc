@@ -1,7 +1,6 @@
 #include "convert/time_zone.h"
 
 #include <algorithm>
-#include <optional>
 #include <string>
 
 #include "common/text_scan.h"
@@ -192,14 +191,14 @@ TimeZone load_system_time_zone() {
   return TimeZone{};
 }
 
-bool time_zone_is_known(const char* tz_value) {
+bool time_zone_is_known(const char* tz_value, const char* zone_folder) {
   if (tz_value == nullptr) return true;
   if (*tz_value == ':') ++tz_value;
   const std::string name(tz_value);
   if (name.empty()) return true;
   if (name[0] == '/') return is_tzif_file(name) || is_posix_tz(name);
-  const std::optional<std::string> folder = environment_variable("TZDIR");
-  const std::string base = folder && !folder->empty() ? *folder : "/usr/share/zoneinfo";
+  const std::string base =
+      zone_folder != nullptr && *zone_folder != '\0' ? zone_folder : "/usr/share/zoneinfo";
   return is_tzif_file(base + "/" + name) || is_posix_tz(name);
 }
 

@@ -11,6 +11,7 @@
 #include "common/file_names.h"
 #include "convert/conversion.h"
 #include "front/command_line.h"
+#include "front/environment.h"
 #include "platform/platform.h"
 
 namespace {
@@ -29,10 +30,10 @@ std::optional<std::filesystem::file_status> status_of(const std::string& path) {
 
 // Tells a TZ value the system does not know of, with the first file's warnings: every time
 // would be an hour or two off.
-void check_time_zone(Warnings& warnings) {
-  const std::optional<std::string> tz_value = environment_variable("TZ");
-  const char* tz = tz_value ? tz_value->c_str() : nullptr;
-  if (!time_zone_is_known(tz) && count_warning(warnings, WarningKind::kTimeZone)) {
+void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
+  const char* tz = environment.tz ? environment.tz->c_str() : nullptr;
+  const char* folder = environment.zone_folder ? environment.zone_folder->c_str() : nullptr;
+  if (!time_zone_is_known(tz, folder) && count_warning(warnings, WarningKind::kTimeZone)) {
     show_warning(
         warnings, WarningKind::kTimeZone, "", 0,
         join({"TZ='", tz, "' names no time zone this system knows; times are taken as UTC"}));
@@ -75,8 +76,11 @@ int run_converter(int argc, char** argv) {
     console_flush();
     return kExitOk;
   }
+  const RunEnvironment environment = read_environment();
   ConversionOptions options;
   options.delimited = options.has_start = options.has_finish = false;
+  options.threads = environment.threads;
+  options.block_bytes = environment.block_bytes;
   print_banner();
   if (argc > 1 && (first == "--help" || first == "-h")) {
     print_usage();
@@ -115,7 +119,7 @@ int run_converter(int argc, char** argv) {
   }
   TimeZone zone = load_system_time_zone();
   Warnings warnings;
-  check_time_zone(warnings);
+  check_time_zone(environment, warnings);
   auto tags = std::make_unique<TagTable>();
   for (const std::string& file : files) {
     const ConversionResult result = convert_file(file, options, *tags, zone, warnings);
