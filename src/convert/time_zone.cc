@@ -118,10 +118,6 @@ struct TzText {
   }
 };
 
-bool is_alpha(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // Zone abbreviation: three or more letters, or "<...>" holding three or more of [A-Za-z0-9+-].
 bool skip_name(TzText& s) {
   const bool quoted = s.take('<');
