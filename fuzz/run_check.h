@@ -52,7 +52,7 @@ inline const RunFolder& run_folder() {
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tagpress_fuzz_XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     // The converter's messages are not checked here.
-    console_open(open("/dev/null", O_WRONLY | O_CLOEXEC));
+    console_open(handle_of_descriptor(open("/dev/null", O_WRONLY | O_CLOEXEC)));
     std::atexit(remove_run_folder);
     return RunFolder{pattern, pattern + "/run.txt", pattern + "/run.HDR", pattern + "/run.HST"};
   }();

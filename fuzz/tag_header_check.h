@@ -75,7 +75,7 @@ inline std::string check_tag_header(const uint8_t* data, size_t size) {
     return "could not fill the memfd";
   }
   BlockReader reader;
-  block_reader_init(reader, fd, read_size);
+  block_reader_init(reader, handle_of_descriptor(fd), read_size);
   auto tags = std::make_unique<TagTable>();
   tags->count = 17;  // left over from an earlier file
   TagHeaderLayout layout;

@@ -1,17 +1,13 @@
 #include "common/console.h"
 
-#include <unistd.h>
-
 #include <cstring>
-
-#include "common/write_fully.h"
 
 namespace {
 
 constexpr size_t kBufferSize = 64 * 1024;
 
 struct Console {
-  int fd = 1;
+  FileHandle file = standard_output();
   bool terminal = false;
   bool broken = false;     // a write failed for good; further output is dropped
   bool line_open = false;  // the last text did not end with a line feed
@@ -21,15 +17,15 @@ struct Console {
 
 Console console;
 
-void write_all(const char* data, size_t size) {
-  if (!console.broken && write_fully(console.fd, data, size) != 0) console.broken = true;
+void write_out(const char* data, size_t size) {
+  if (!console.broken && write_all(console.file, data, size).error != 0) console.broken = true;
 }
 
 }  // namespace
 
-void console_open(int fd) {
-  console.fd = fd;
-  console.terminal = ::isatty(fd) == 1;
+void console_open(FileHandle file) {
+  console.file = file;
+  console.terminal = is_terminal(file);
   console.broken = false;
   console.used = 0;
   console.line_open = false;
@@ -45,7 +41,7 @@ void console_write(std::string_view text) {
   if (text.size() > kBufferSize - console.used) {
     console_flush();
     if (text.size() > kBufferSize) {
-      write_all(text.data(), text.size());
+      write_out(text.data(), text.size());
       return;
     }
   }
@@ -65,6 +61,6 @@ bool console_line_open() {
 }
 
 void console_flush() {
-  write_all(console.buffer, console.used);
+  write_out(console.buffer, console.used);
   console.used = 0;
 }

@@ -7,8 +7,10 @@
 
 #include <string_view>
 
-// Starts writing to `fd` (standard output in the program, a file in tests).
-void console_open(int fd);
+#include "platform/platform.h"
+
+// Starts writing to `file` (standard output in the program, a file in tests).
+void console_open(FileHandle file);
 
 // True when the console is a terminal.
 bool console_is_terminal();

@@ -1,9 +1,9 @@
 #include "common/file_names.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/platform.h"
 
 size_t extension_dot(std::string_view path) {
   const size_t slash = path.find_last_of('/');
@@ -23,23 +23,12 @@ bool has_extension(std::string_view path, std::string_view extension) {
 }
 
 std::string tag_header_to_read(const std::string& header) {
-  struct stat info;
-  if (!has_extension(header, "HDR") || ::stat(header.c_str(), &info) == 0 || errno != ENOENT) {
+  if (!has_extension(header, "HDR")) return header;
+  std::error_code error;
+  if (std::filesystem::status(header, error).type() != std::filesystem::file_type::not_found) {
     return header;
   }
   const std::string lower = header.substr(0, header.size() - 3) + "hdr";
-  const int fd = open_regular_file(lower, info);
-  if (fd < 0) return header;
-  ::close(fd);
-  return lower;
-}
-
-int open_regular_file(const std::string& path, struct stat& info) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  const OwnedFile file(open_for_reading(lower).file);
+  return is_open(file.handle) ? lower : header;
 }

@@ -1,12 +1,9 @@
-// File names: the extension of a name, which tag header file to read, and
-// opening a file that must be a regular one.
+// File names: the extension of a name, and which tag header file to read.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-struct stat;
 
 // Position in `path` of the "." that starts its extension: the last "." of the
 // file name part (after the last "/"), or npos when that part has none.
@@ -21,9 +18,3 @@ bool has_extension(std::string_view path, std::string_view extension);
 // for reading (logs copied from Windows shares come so), else `header` itself,
 // which then also names the file in a could-not-open message.
 std::string tag_header_to_read(const std::string& header);
-
-// Opens `path` for reading when it is a regular file; anything else (a
-// directory, a named pipe, a missing or unreadable file) gives -1. `info`
-// receives the file's status. O_NONBLOCK keeps the open of a pipe without a
-// writer from waiting forever; regular files ignore it.
-int open_regular_file(const std::string& path, struct stat& info);

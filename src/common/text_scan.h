@@ -20,6 +20,11 @@ constexpr bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
 }
 
+// ASCII letters only, whatever the locale.
+constexpr bool is_alpha(char c) {
+  return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
+}
+
 // Reads a decimal integer from [p, end): leading white space, one optional
 // sign, then digits up to the first non-digit. Text that is not a number
 // reads 0; values beyond the signed 32-bit range saturate.

@@ -42,7 +42,7 @@ Joined convert_in_blocks(const std::string& text, size_t read_size, const TimeZo
   std::fflush(file);
   std::rewind(file);
   BlockReader reader;
-  block_reader_init(reader, fileno(file), read_size);
+  block_reader_init(reader, handle_of_descriptor(fileno(file)), read_size);
   const size_t record_length = history_record_length(tags->count);
   const BlockSettings settings{&options, tags.get(), "f.txt", record_length};
   BlockWorker worker{zone, {}};

@@ -1,8 +1,5 @@
 #include "convert/block_reader.h"
 
-#include <errno.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -30,27 +27,23 @@ Line last_line(char* start, size_t size) {
 
 }  // namespace
 
-size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed) {
-  for (;;) {
-    const ssize_t n = ::read(fd, at, room);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) read_failed = true;
-    if (n <= 0) {
-      at_eof = true;
-      return 0;
-    }
-    const size_t got = static_cast<size_t>(n);
-    if (const void* stop = std::memchr(at, kEndOfFile, got)) {
-      at_eof = true;
-      return static_cast<size_t>(static_cast<const char*>(stop) - at);
-    }
-    return got;
+size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, bool& read_failed) {
+  const SizeResult read = read_some(file, at, room);
+  if (read.error != 0) read_failed = true;
+  if (read.bytes == 0) {
+    at_eof = true;
+    return 0;
   }
+  if (const void* stop = std::memchr(at, kEndOfFile, read.bytes)) {
+    at_eof = true;
+    return static_cast<size_t>(static_cast<const char*>(stop) - at);
+  }
+  return read.bytes;
 }
 
-void block_reader_init(BlockReader& reader, int fd, size_t read_size) {
+void block_reader_init(BlockReader& reader, FileHandle file, size_t read_size) {
   reader = BlockReader{};
-  reader.fd = fd;
+  reader.file = file;
   reader.read_size = read_size;
 }
 
@@ -89,13 +82,13 @@ bool next_block(BlockReader& r, Block& b) {
   while (!r.at_eof) {
     reserve(b, used + room, used, r);
     char* const fresh = b.data.get() + used;
-    size_t got = read_text(r.fd, fresh, r.read_size, r.at_eof, r.read_failed);
+    size_t got = read_text(r.file, fresh, r.read_size, r.at_eof, r.read_failed);
     if (r.at_start) {
       // A byte-order mark may be split over the first reads. The block still
       // gets no more than one read's worth (or the mark's 3 bytes), so that
       // its records fit the room block_result_init gives them.
       while (got < 3 && !r.at_eof)
-        got += read_text(r.fd, fresh + got, room - got, r.at_eof, r.read_failed);
+        got += read_text(r.file, fresh + got, room - got, r.at_eof, r.read_failed);
       r.at_start = false;
       const size_t mark = byte_order_mark_length(fresh, got);
       std::memmove(fresh, fresh + mark, got - mark);

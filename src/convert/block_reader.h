@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/platform.h"
+
 constexpr size_t kMaxLineLength = 1'048'576;
 
 // A 0x1A byte (Ctrl-Z) ends the text of a file.
@@ -37,7 +39,7 @@ struct Block {
 };
 
 struct BlockReader {
-  int fd = -1;
+  FileHandle file;
   size_t read_size = 0;  // bytes asked for per read
   std::string carry;     // the start of a line that the last block did not end
   bool at_start = true;  // nothing read yet: a byte-order mark may come first
@@ -46,14 +48,14 @@ struct BlockReader {
   bool skipping = false;  // dropping the rest of an overlong line
 };
 
-// Reads up to `room` bytes from `fd` into `at` and returns how many are text:
+// Reads up to `room` bytes from `file` into `at` and returns how many are text:
 // those before a 0x1A, 0 at the end of the file. Sets `at_eof` when the text
 // has ended, and also `read_failed` when a read failed.
-size_t read_text(int fd, char* at, size_t room, bool& at_eof, bool& read_failed);
+size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, bool& read_failed);
 
-// Prepares `reader` for the open descriptor `fd` (not owned); each block is
+// Prepares `reader` for the open file `file` (not owned); each block is
 // filled by reads of `read_size` bytes.
-void block_reader_init(BlockReader& reader, int fd, size_t read_size);
+void block_reader_init(BlockReader& reader, FileHandle file, size_t read_size);
 
 // Makes `block` ready for next_block, which gives it more room as lines need it, and empty.
 void block_init(Block& block, const BlockReader& reader);

@@ -22,7 +22,7 @@ std::vector<ReadLine> read_all(const std::string& content, size_t read_size) {
   std::fflush(file);
   std::rewind(file);
   BlockReader reader;
-  block_reader_init(reader, fileno(file), read_size);
+  block_reader_init(reader, handle_of_descriptor(fileno(file)), read_size);
   Block block;
   block_init(block, reader);
   std::vector<ReadLine> lines;

@@ -1,15 +1,11 @@
 #include "convert/conversion.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 
 #include "common/console.h"
 #include "common/file_names.h"
-#include "common/interrupt.h"
 #include "convert/block_conversion.h"
 #include "convert/block_pipeline.h"
 #include "convert/block_reader.h"
@@ -17,16 +13,23 @@
 #include "convert/progress_counter.h"
 #include "convert/tag_header.h"
 #include "history/history_file.h"
+#include "platform/platform.h"
 
 namespace {
 
-// Closes a descriptor when the run leaves its scope.
-struct FileCloser {
-  int fd = -1;
-  ~FileCloser() {
-    if (fd >= 0) ::close(fd);
+// Tells what went wrong with the history file, if anything did.
+void report_history_fault(const HistoryWriter& writer) {
+  switch (writer.fault) {
+    case HistoryFault::kNone:
+      break;
+    case HistoryFault::kCreate:
+      console_message("    Could not create file: ", writer.path, "\n");
+      break;
+    case HistoryFault::kWrite:
+      console_message("\n    Could not write file: ", writer.path, "\n");
+      break;
   }
-};
+}
 
 // Ends a run that has failed or stopped: the history file stays as it was.
 ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
@@ -46,20 +49,23 @@ size_t block_read_size(const ConversionOptions& options, size_t record_length) {
 // Streams the data file into the history file, one record per accepted line,
 // converting blocks of lines on every thread the options allow and joining
 // them in file order.
-ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const ConversionOptions& options,
-                               const TagTable& tags, TimeZone& zone, const std::string& data_path,
-                               Warnings& warnings) {
+ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
+                               const ConversionOptions& options, const TagTable& tags,
+                               TimeZone& zone, const std::string& data_path, Warnings& warnings) {
   ProgressCounter counter;
   progress_start(counter, console_is_terminal(), options.quiet);
   BlockReader reader;
-  block_reader_init(reader, data_fd, block_read_size(options, writer.record_length));
+  block_reader_init(reader, data_file, block_read_size(options, writer.record_length));
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
   JoinState state;
   convert_in_order(reader, settings, zone, options.threads, [&](BlockResult& block) {
     for (uint64_t i = 0; i < block.lines; ++i) progress_next_line(counter);
     join_block(state, block, settings, warnings);
-    write_records(writer, block.records.get(), block.used);
-    return g_stop_signal == 0 && !writer.failed;
+    if (!write_records(writer, block.records.get(), block.used)) {
+      report_history_fault(writer);
+      return false;
+    }
+    return stop_signal_number() == 0;
   });
   progress_finish(counter);
 
@@ -67,7 +73,7 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     console_message("\n    Skipped malformed lines: ", std::to_string(state.malformed),
                     " (first at line " + std::to_string(state.first_malformed) + ")\n");
   }
-  if (g_stop_signal != 0) {
+  if (stop_signal_number() != 0) {
     console_message("\n    Conversion interrupted: ", writer.path, "\n");
     return abandon(writer, ConversionResult::kInterrupted);
   }
@@ -75,14 +81,18 @@ ConversionResult convert_lines(int data_fd, HistoryWriter& writer, const Convers
     console_message("\n    Could not read file: ", data_path, "\n");
     return abandon(writer, ConversionResult::kFailed);
   }
-  if (writer.failed) return abandon(writer, ConversionResult::kFailed);
+  if (writer.fault != HistoryFault::kNone) return abandon(writer, ConversionResult::kFailed);
   // A file of nothing but malformed lines was the wrong file or the wrong
   // format: keeping the old history file is the only useful result.
   if (state.malformed > 0 && state.valid == 0) {
     console_message("    No valid line in file: ", data_path, "\n");
     return abandon(writer, ConversionResult::kFailed);
   }
-  return commit_history(writer) ? ConversionResult::kOk : ConversionResult::kFailed;
+  if (!commit_history(writer)) {
+    report_history_fault(writer);
+    return ConversionResult::kFailed;
+  }
+  return ConversionResult::kOk;
 }
 
 }  // namespace
@@ -113,15 +123,14 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
     return ConversionResult::kFailed;
   }
 
-  struct stat header_info;
   paths.header = tag_header_to_read(paths.header);
-  FileCloser header_file{open_regular_file(paths.header, header_info)};
-  if (header_file.fd < 0) {
+  const OwnedFile header_file(open_for_reading(paths.header).file);
+  if (!is_open(header_file.handle)) {
     console_message("    Could not open file: ", paths.header, "\n");
     return ConversionResult::kFailed;
   }
   BlockReader header_reader;
-  block_reader_init(header_reader, header_file.fd, 64 * 1024);
+  block_reader_init(header_reader, header_file.handle, 64 * 1024);
   TagHeaderLayout header_layout;
   const TagHeaderStatus header_status = read_tag_header(header_reader, tags, header_layout);
   header_reader = BlockReader{};
@@ -145,30 +154,33 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
       return ConversionResult::kFailed;
   }
 
-  struct stat data_info;
-  FileCloser data_file{open_regular_file(data_path, data_info)};
-  if (data_file.fd < 0) {
+  const OpenedFile data = open_for_reading(data_path);
+  const OwnedFile data_file(data.file);
+  if (!is_open(data_file.handle)) {
     console_message("    Could not open file: ", data_path, "\n");
     return ConversionResult::kFailed;
   }
   // A data file reached through another name of the history file would be
   // emptied by creating the history file.
-  struct stat history_info;
-  if (::stat(paths.history.c_str(), &history_info) == 0 &&
-      history_info.st_dev == data_info.st_dev && history_info.st_ino == data_info.st_ino) {
+  FileIdentity history_identity;
+  if (identity_of(paths.history, history_identity).error == 0 &&
+      history_identity == data.identity) {
     console_message("    Data file and history file are the same: ", data_path, "\n");
     return ConversionResult::kFailed;
   }
-  if (g_stop_signal != 0) {
+  if (stop_signal_number() != 0) {
     console_message("\n    Conversion interrupted: ", paths.history, "\n");
     return ConversionResult::kInterrupted;
   }
 
   HistoryWriter writer;
-  if (!create_history_file(paths.history, tags, writer)) return ConversionResult::kFailed;
+  if (!create_history_file(paths.history, tags, writer)) {
+    report_history_fault(writer);
+    return ConversionResult::kFailed;
+  }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
-  return convert_lines(data_file.fd, writer, options, tags, zone, data_path, warnings);
+  return convert_lines(data_file.handle, writer, options, tags, zone, data_path, warnings);
 }
 
 }  // namespace

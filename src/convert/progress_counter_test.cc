@@ -12,7 +12,7 @@ namespace {
 // Everything written to the console while `lines` lines are counted.
 std::string count_lines(int lines) {
   FILE* file = std::tmpfile();
-  console_open(fileno(file));
+  console_open(handle_of_descriptor(fileno(file)));
   ProgressCounter counter;
   progress_start(counter, false, false);
   for (int i = 0; i < lines; ++i) progress_next_line(counter);
@@ -22,7 +22,7 @@ std::string count_lines(int lines) {
   std::rewind(file);
   out.resize(std::fread(out.data(), 1, out.size(), file));
   std::fclose(file);
-  console_open(1);
+  console_open(standard_output());
   return out;
 }
 

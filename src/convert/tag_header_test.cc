@@ -20,7 +20,7 @@ Result read_header(const std::string& content) {
   std::fflush(file);
   std::rewind(file);
   BlockReader reader;
-  block_reader_init(reader, fileno(file), 4096);
+  block_reader_init(reader, handle_of_descriptor(fileno(file)), 4096);
   auto tags = std::make_unique<TagTable>();
   tags->count = 7;  // whatever an earlier run left
   TagHeaderLayout layout;

@@ -1,16 +1,10 @@
 #include "convert/time_zone.h"
 
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "common/file_names.h"
 #include "common/text_scan.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -35,16 +29,9 @@ int64_t saturating_sub(int64_t a, int64_t b) {
   return difference;
 }
 
-int32_t library_offset(int64_t utc) {
-  const time_t t = static_cast<time_t>(utc);
-  struct tm fields;
-  if (localtime_r(&t, &fields) == nullptr) return 0;
-  return static_cast<int32_t>(fields.tm_gmtoff);
-}
-
 int32_t probe(const TimeZone& zone, int64_t utc) {
   if (utc >= zone.known.begin && utc < zone.known.end) return zone.known.offset;
-  return library_offset(utc);
+  return local_offset_at(utc);
 }
 
 // Adds a span found to share one offset to what the zone knows: joined to the known span when
@@ -131,10 +118,6 @@ struct TzText {
   }
 };
 
-bool is_alpha(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // Zone abbreviation: three or more letters, or "<...>" holding three or more of [A-Za-z0-9+-].
 bool skip_name(TzText& s) {
   const bool quoted = s.take('<');
@@ -191,17 +174,6 @@ bool is_posix_tz(const std::string& text) {
   return s.take(',') && skip_rule_date(s) && s.take(',') && skip_rule_date(s) && s.p == s.end;
 }
 
-// Whether `path` is a readable regular file that starts as TZif data does.
-bool is_tzif_file(const std::string& path) {
-  struct stat info;
-  const int fd = open_regular_file(path, info);
-  if (fd < 0) return false;
-  char magic[4];
-  const bool ok = ::read(fd, magic, sizeof magic) == 4 && std::memcmp(magic, "TZif", 4) == 0;
-  ::close(fd);
-  return ok;
-}
-
 }  // namespace
 
 TimeZone utc_time_zone() {
@@ -211,18 +183,18 @@ TimeZone utc_time_zone() {
 }
 
 TimeZone load_system_time_zone() {
-  tzset();
+  load_local_time_rules();
   return TimeZone{};
 }
 
-bool time_zone_is_known(const char* tz_value) {
+bool time_zone_is_known(const char* tz_value, const char* zone_folder) {
   if (tz_value == nullptr) return true;
   if (*tz_value == ':') ++tz_value;
   const std::string name(tz_value);
   if (name.empty()) return true;
   if (name[0] == '/') return is_tzif_file(name) || is_posix_tz(name);
-  const char* dir = std::getenv("TZDIR");
-  const std::string base = dir != nullptr && *dir != '\0' ? dir : "/usr/share/zoneinfo";
+  const std::string base =
+      zone_folder != nullptr && *zone_folder != '\0' ? zone_folder : "/usr/share/zoneinfo";
   return is_tzif_file(base + "/" + name) || is_posix_tz(name);
 }
 

@@ -61,10 +61,11 @@ TimeZone utc_time_zone();
 // an unknown zone means UTC, as in the C library.
 TimeZone load_system_time_zone();
 
-// Whether the TZ value names a zone the system knows: unset or empty (UTC), a readable TZif file
-// (an absolute path, or a name under $TZDIR, default /usr/share/zoneinfo; a leading ':' is
-// ignored) or a well-formed POSIX TZ string such as "CET-1CEST,M3.5.0,M10.5.0/3".
-bool time_zone_is_known(const char* tz_value);
+// Whether the TZ value `tz_value` (null: unset) names a zone the system knows: unset or empty
+// (UTC), a readable TZif file (an absolute path, or a name under `zone_folder`, the TZDIR value;
+// /usr/share/zoneinfo when that is null or empty; a leading ':' is ignored) or a well-formed
+// POSIX TZ string such as "CET-1CEST,M3.5.0,M10.5.0/3".
+bool time_zone_is_known(const char* tz_value, const char* zone_folder);
 
 // Slow path of utc_offset_at: asks the library and refills zone.known.
 int32_t utc_offset_lookup(TimeZone& zone, int64_t utc_seconds);

@@ -1,14 +1,12 @@
 #include "convert/warnings.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <tuple>
 
 #include "common/console.h"
-#include "common/write_fully.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -84,7 +82,8 @@ void print_warnings(const Warnings& given, std::string_view path) {
   std::stable_sort(w.shown.begin(), w.shown.end(),
                    [&](const Warning& a, const Warning& b) { return key(a) < key(b); });
   // On a shared terminal the warnings start below the counter, not on its line.
-  const bool below_counter = console_is_terminal() && console_line_open() && ::isatty(2) == 1;
+  const bool below_counter =
+      console_is_terminal() && console_line_open() && is_terminal(standard_error());
   std::string text = below_counter ? "\n" : "";
   for (const Warning& warning : w.shown) {
     const std::string where =
@@ -100,5 +99,5 @@ void print_warnings(const Warnings& given, std::string_view path) {
   }
   if (w.shown.empty()) return;
   console_flush();
-  write_fully(2, text.data(), text.size());
+  write_all(standard_error(), text.data(), text.size());
 }

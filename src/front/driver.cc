@@ -1,19 +1,18 @@
 #include "front/driver.h"
 
-#include <glob.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string_view>
-#include <thread>
+#include <system_error>
+#include <utility>
 
 #include "common/console.h"
 #include "common/file_names.h"
-#include "common/interrupt.h"
 #include "convert/conversion.h"
 #include "front/command_line.h"
+#include "front/environment.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -21,57 +20,67 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 255;
 
+// What `path` leads to (after its symbolic links); none when its status cannot be read.
+std::optional<std::filesystem::file_status> status_of(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) return std::nullopt;
+  return status;
+}
+
+// Tells a TZ value the system does not know of, with the first file's warnings: every time
+// would be an hour or two off.
+void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
+  const char* tz = environment.tz ? environment.tz->c_str() : nullptr;
+  const char* folder = environment.zone_folder ? environment.zone_folder->c_str() : nullptr;
+  if (!time_zone_is_known(tz, folder) && count_warning(warnings, WarningKind::kTimeZone)) {
+    show_warning(
+        warnings, WarningKind::kTimeZone, "", 0,
+        join({"TZ='", tz, "' names no time zone this system knows; times are taken as UTC"}));
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> find_data_files(const std::string& argument) {
-  struct stat info;
-  if (::stat(argument.c_str(), &info) == 0) return {argument};
+  if (status_of(argument)) return {argument};
   if (argument.find_first_of("*?") == std::string::npos) return {};
 
   std::vector<std::string> found;
-  glob_t matches = {};
-  if (::glob(argument.c_str(), 0, nullptr, &matches) == 0) {
-    for (size_t i = 0; i < matches.gl_pathc; ++i) {
-      const char* path = matches.gl_pathv[i];
-      if (::stat(path, &info) == 0 && S_ISREG(info.st_mode) && !has_extension(path, "HDR") &&
-          !has_extension(path, "HST")) {
-        found.emplace_back(path);
-      }
+  for (std::string& path : expand_file_pattern(argument)) {
+    const auto status = status_of(path);
+    if (status && std::filesystem::is_regular_file(*status) && !has_extension(path, "HDR") &&
+        !has_extension(path, "HST")) {
+      found.push_back(std::move(path));
     }
   }
-  ::globfree(&matches);
-  std::sort(found.begin(), found.end());
   return found;
 }
 
 bool names_data_file(const std::string& argument) {
-  struct stat info;
-  return argument.size() >= 2 && ::stat(argument.c_str(), &info) == 0;
+  return argument.size() >= 2 && status_of(argument);
 }
 
 bool passed_over_among_several(const std::string& path) {
   if (has_extension(path, "HDR") || has_extension(path, "HST")) return true;
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+  const auto status = status_of(path);
+  return status && !std::filesystem::is_regular_file(*status);
 }
 
 int run_converter(int argc, char** argv) {
   install_stop_handlers();
-  console_open(1);
+  console_open(standard_output());
   const std::string first = argc > 1 ? argv[1] : "";
   if (argc > 1 && first == "--version") {
     console_message("tagpress " TAGPRESS_VERSION "\n");
     console_flush();
     return kExitOk;
   }
+  const RunEnvironment environment = read_environment();
   ConversionOptions options;
   options.delimited = options.has_start = options.has_finish = false;
-  options.threads = 0;
-  if (const char* text = std::getenv("TAGPRESS_THREADS")) options.threads = std::atoi(text);
-  if (options.threads < 1 || options.threads > 256) {
-    options.threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 16);
-  }
-  if (const char* text = std::getenv("TAGPRESS_BLOCK_BYTES")) options.block_bytes = std::atol(text);
+  options.threads = environment.threads;
+  options.block_bytes = environment.block_bytes;
   print_banner();
   if (argc > 1 && (first == "--help" || first == "-h")) {
     print_usage();
@@ -109,20 +118,14 @@ int run_converter(int argc, char** argv) {
     status = kExitFailure;
   }
   TimeZone zone = load_system_time_zone();
-  // Told with the first file's warnings: every time would be an hour or two off.
   Warnings warnings;
-  const char* tz = std::getenv("TZ");
-  if (!time_zone_is_known(tz) && count_warning(warnings, WarningKind::kTimeZone)) {
-    show_warning(
-        warnings, WarningKind::kTimeZone, "", 0,
-        join({"TZ='", tz, "' names no time zone this system knows; times are taken as UTC"}));
-  }
+  check_time_zone(environment, warnings);
   auto tags = std::make_unique<TagTable>();
   for (const std::string& file : files) {
     const ConversionResult result = convert_file(file, options, *tags, zone, warnings);
     if (result == ConversionResult::kInterrupted) {
       console_flush();
-      return 128 + g_stop_signal;
+      return 128 + stop_signal_number();
     }
     if (result == ConversionResult::kFailed) status = kExitFailure;
   }

@@ -36,6 +36,21 @@ inline const std::string kUsage =
     "\t\t[/i:HH:MM:SS] = Start time of data value. HH - hour, MM - minute, SS-Second\n"
     "\t\t[/f:HH:MM:SS] = Finsh time of data value. HH - hour, MM - minute, SS-Second\n";
 
+// True when the programs carry a sanitizer (TAGPRESS_SANITIZE, or flags of
+// one's own that the compiler tells of).
+#if defined(TAGPRESS_SANITIZED) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitizedBuild = true;
+#else
+inline constexpr bool kSanitizedBuild = false;
+#endif
+
+// False when the programs carry a sanitizer or run through
+// TAGPRESS_TEST_WRAPPER: their peak memory then holds the tool's own
+// bookkeeping, and only the difference between two runs says something.
+inline bool memory_measured_as_built() {
+  return !kSanitizedBuild && std::getenv("TAGPRESS_TEST_WRAPPER") == nullptr;
+}
+
 struct RunResult {
   int status;  // exit status, or 1000 + the signal that killed the process
   std::string out;

@@ -19,6 +19,7 @@
 
 #include "common/tag_table.h"
 #include "common/ticks.h"
+#include "platform/platform.h"
 
 constexpr uint16_t kHistoryFormatCode = 3;
 constexpr size_t kHistoryFixedHeaderSize = 70;
@@ -37,24 +38,31 @@ constexpr size_t history_record_length(int tag_count) {
 // Appends the complete header for `tags` (70 fixed bytes plus the tag list) to `out`.
 void encode_history_header(const TagTable& tags, std::string& out);
 
+// What went wrong with a history file being written.
+enum class HistoryFault : uint8_t {
+  kNone,
+  kCreate,  // the history file could not be started: "Could not create file"
+  kWrite,   // writing, closing or putting it in place failed: "Could not write file"
+};
+
 // A history file being written. The header and records go to a hidden
 // temporary file beside the final one; only commit_history puts it in place,
 // so the file that `path` names is either the complete result or untouched.
 // Records arrive in runs of whole records, each written with one call.
+// Nothing here prints: the caller tells of `fault`.
 struct HistoryWriter {
-  int fd = -1;
-  std::string path;         // the history file as named: every message names it
-  std::string target_path;  // the file that is replaced: `path`, or where its symbolic links lead
-  std::string temp_path;    // the temporary file while it exists
+  Replacement file;  // the temporary file and the file it replaces
+  std::string path;  // the history file as named: every message names it
   size_t record_length = 0;
-  bool failed = false;  // a write failed; the message has been printed
+  HistoryFault fault = HistoryFault::kNone;  // the first failure; nothing is written after it
+  int error = 0;                             // the system's code for `fault`, 0 if none
 };
 
 // Starts the history file `path`: refuses an existing one that is not a
 // regular file or may not be written, then creates the temporary file (with
 // the permission bits the replaced file has, or 0666 less the umask for a new
-// one) and writes the header for `tags` into it. On failure prints "Could not
-// create file" or "Could not write file", removes what it created and returns
+// one) and writes the header for `tags` into it. On failure sets `fault`
+// (kCreate, or kWrite for the header), removes what it created and returns
 // false; `path` is untouched either way.
 bool create_history_file(const std::string& path, const TagTable& tags, HistoryWriter& writer);
 
@@ -62,13 +70,14 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
 inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count);
 
 // Appends [data, data + size), whole records laid out by encode_record, with
-// one write. On a write error prints "Could not write file" (once) and sets
-// `failed`; later records are then dropped.
-void write_records(HistoryWriter& writer, const unsigned char* data, size_t size);
+// one write. Returns false when they could not be written: `fault` is then
+// kWrite, and nothing more is written.
+bool write_records(HistoryWriter& writer, const unsigned char* data, size_t size);
 
-// Closes the temporary file and renames it over the history file.
-// On any failure prints "Could not write file", removes the temporary file
-// and returns false, leaving the history file as it was.
+// Closes the temporary file and renames it over the history file. On failure
+// sets `fault` to kWrite, removes the temporary file and returns false,
+// leaving the history file as it was. False as well, with `fault` unchanged,
+// when no history file was started.
 bool commit_history(HistoryWriter& writer);
 
 // Closes and removes the temporary file: the history file stays as it was.

@@ -1,10 +1,5 @@
 #include "history_dump.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -12,75 +7,65 @@
 #include "dump_columns.h"
 #include "dump_format.h"
 #include "history/history_reader.h"
+#include "platform/platform.h"
 
 namespace {
 
 // Records are read in chunks of about this many bytes (rounded down to whole records).
 constexpr size_t kReadChunk = 256 * 1024;
 
-// Closes a descriptor when the dump leaves its scope.
-struct FileCloser {
-  int fd = -1;
-  ~FileCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 // A history file open for reading, with its checked header.
 struct OpenHistory {
-  FileCloser file;
+  OwnedFile file;
   HistoryHeader header;
   uint64_t size = 0;  // bytes when opened; everything printed describes this length
 };
-
-// Reads up to `size` bytes at `offset`, stopping early only at the end of
-// the file. Returns the count read, or -1 with errno set.
-ssize_t read_at(int fd, unsigned char* data, size_t size, uint64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(done);
-}
 
 int fail(const std::string& path, const std::string& fault) {
   report_error(path + ": " + fault);
   return 1;
 }
 
-int read_failure(const std::string& path) {
-  return fail(path, std::string("read error: ") + std::strerror(errno));
+int read_failure(const std::string& path, int error) {
+  return fail(path, "read error: " + error_text(error));
+}
+
+// The message for a file that did not open.
+int open_failure(const std::string& path, const OpenedFile& opened) {
+  switch (opened.fault) {
+    case OpenFault::kOpen:
+      return fail(path, "cannot open: " + error_text(opened.error));
+    case OpenFault::kStatus:
+      return read_failure(path, opened.error);
+    case OpenFault::kDirectory:
+      return fail(path, "is a directory");
+    case OpenFault::kNone:
+    case OpenFault::kNotRegular:
+      break;
+  }
+  return fail(path, "is not a regular file");
 }
 
 // Opens the file at `path` and checks its header. Returns 0, or 1 after the
 // message.
 int open_history(const std::string& path, OpenHistory& history) {
-  history.file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (history.file.fd < 0) return fail(path, std::string("cannot open: ") + std::strerror(errno));
-  struct stat info;
-  if (::fstat(history.file.fd, &info) != 0) return read_failure(path);
-  if (S_ISDIR(info.st_mode)) return fail(path, "is a directory");
-  if (!S_ISREG(info.st_mode)) return fail(path, "is not a regular file");
-  history.size = static_cast<uint64_t>(info.st_size);
+  const OpenedFile opened = open_for_reading(path);
+  if (opened.fault != OpenFault::kNone) return open_failure(path, opened);
+  history.file.handle = opened.file;
+  history.size = opened.size;
 
   std::string fault;
   unsigned char fixed[kHistoryFixedHeaderSize];
-  const ssize_t fixed_read = read_at(history.file.fd, fixed, sizeof fixed, 0);
-  if (fixed_read < 0) return read_failure(path);
-  if (!parse_fixed_header(fixed, static_cast<size_t>(fixed_read), history.header, fault)) {
+  const SizeResult fixed_read = read_at(opened.file, fixed, sizeof fixed, 0);
+  if (fixed_read.error != 0) return read_failure(path, fixed_read.error);
+  if (!parse_fixed_header(fixed, fixed_read.bytes, history.header, fault)) {
     return fail(path, fault);
   }
   std::vector<unsigned char> tag_list(static_cast<size_t>(history.header.tag_list_length));
-  const ssize_t list_read =
-      read_at(history.file.fd, tag_list.data(), tag_list.size(), kHistoryFixedHeaderSize);
-  if (list_read < 0) return read_failure(path);
-  if (!parse_tag_list(tag_list.data(), static_cast<size_t>(list_read), history.header, fault)) {
+  const SizeResult list_read =
+      read_at(opened.file, tag_list.data(), tag_list.size(), kHistoryFixedHeaderSize);
+  if (list_read.error != 0) return read_failure(path, list_read.error);
+  if (!parse_tag_list(tag_list.data(), list_read.bytes, history.header, fault)) {
     return fail(path, fault);
   }
   return 0;
@@ -107,14 +92,15 @@ std::string time_text(Ticks ticks, TimeZone* zone) {
   return std::string(text, format_time(ticks, zone, text));
 }
 
-// Reads the ticks of record `index` into `ticks`. Returns the bytes read (8
-// when the record is there), or -1 with errno set.
-ssize_t ticks_of_record(int fd, const HistoryHeader& header, uint64_t index, Ticks& ticks) {
+// Reads the ticks of record `index` into `ticks`. The bytes read are 8 when
+// the record is there.
+SizeResult ticks_of_record(FileHandle file, const HistoryHeader& header, uint64_t index,
+                           Ticks& ticks) {
   unsigned char bytes[8];
   const uint64_t offset = static_cast<uint64_t>(header.header_length) +
                           index * static_cast<uint64_t>(header.record_length);
-  const ssize_t got = read_at(fd, bytes, sizeof bytes, offset);
-  if (got == static_cast<ssize_t>(sizeof bytes)) ticks = record_ticks(bytes);
+  const SizeResult got = read_at(file, bytes, sizeof bytes, offset);
+  if (got.error == 0 && got.bytes == sizeof bytes) ticks = record_ticks(bytes);
   return got;
 }
 
@@ -128,9 +114,9 @@ int write_summary(const std::string& path, const OpenHistory& history, TimeZone*
     Ticks first_ticks = 0, last_ticks = 0;
     for (const auto& [index, ticks] : {std::pair<uint64_t, Ticks*>{0, &first_ticks},
                                        std::pair<uint64_t, Ticks*>{records - 1, &last_ticks}}) {
-      const ssize_t got = ticks_of_record(history.file.fd, header, index, *ticks);
-      if (got < 0) return read_failure(path);
-      if (got != 8) return fail(path, "file shrank while being read");
+      const SizeResult got = ticks_of_record(history.file.handle, header, index, *ticks);
+      if (got.error != 0) return read_failure(path, got.error);
+      if (got.bytes != 8) return fail(path, "file shrank while being read");
     }
     first = time_text(first_ticks, zone);
     last = time_text(last_ticks, zone);
@@ -197,15 +183,13 @@ int write_records(const std::string& path, const OpenHistory& history, const Row
   uint64_t left = whole_record_count(header, history.size) * record_length;
   while (left > 0 && !output_stopped(out)) {
     const size_t want = left < chunk ? static_cast<size_t>(left) : chunk;
-    const ssize_t got = read_at(history.file.fd, buffer.get(), want, offset);
-    if (got < 0) {
-      const int error = errno;
+    const SizeResult got = read_at(history.file.handle, buffer.get(), want, offset);
+    if (got.error != 0) {
       output_flush(out);
-      errno = error;
-      return read_failure(path);
+      return read_failure(path, got.error);
     }
-    write_rows(out, header, layout, zone, buffer.get(), static_cast<size_t>(got), row.get());
-    if (static_cast<size_t>(got) < want) {
+    write_rows(out, header, layout, zone, buffer.get(), got.bytes, row.get());
+    if (got.bytes < want) {
       output_flush(out);
       return fail(path, "file shrank while being read");
     }
@@ -280,7 +264,7 @@ int dump_history_files(const std::vector<std::string>& paths, const DumpSettings
                                            : dump_csv(paths, settings.zone, out);
   output_flush(out);
   if (out.error != 0) {
-    report_error(std::string("standard output: ") + std::strerror(out.error));
+    report_error("standard output: " + error_text(out.error));
     return 1;
   }
   return status;

@@ -1,6 +1,4 @@
 // hstdump: prints history files as CSV or as summary comment lines.
-#include <csignal>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,6 +6,7 @@
 #include "dump_command_line.h"
 #include "history_dump.h"
 #include "output_buffer.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -19,15 +18,15 @@ int print_text(const char* text) {
   output_write(out, text);
   output_flush(out);
   if (out.error == 0) return 0;
-  report_error(std::string("standard output: ") + std::strerror(out.error));
+  report_error("standard output: " + error_text(out.error));
   return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A reader that goes away shows up as EPIPE on the next write instead of killing the process.
-  std::signal(SIGPIPE, SIG_IGN);
+  // A reader that goes away makes the next write fail instead of killing the process.
+  ignore_closed_pipes();
   const DumpCommand command = parse_dump_command(std::vector<std::string>(argv + 1, argv + argc));
   switch (command.action) {
     case DumpCommand::kHelp:

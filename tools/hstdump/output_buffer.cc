@@ -1,13 +1,8 @@
 #include "output_buffer.h"
 
-#include <errno.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
-
-#include "common/write_fully.h"
 
 void output_write(OutputBuffer& out, std::string_view text) {
   while (!text.empty() && !output_stopped(out)) {
@@ -21,9 +16,9 @@ void output_write(OutputBuffer& out, std::string_view text) {
 
 bool output_flush(OutputBuffer& out) {
   if (output_stopped(out)) return false;
-  const int error = write_fully(out.fd, out.data.get(), out.used);
+  const int error = write_all(out.file, out.data.get(), out.used).error;
   out.used = 0;
-  if (error == EPIPE) {
+  if (is_closed_pipe(error)) {
     out.pipe_closed = true;
   } else if (error != 0) {
     out.error = error;
@@ -32,7 +27,7 @@ bool output_flush(OutputBuffer& out) {
 }
 
 void write_error_text(std::string_view text) {
-  write_fully(2, text.data(), text.size());
+  write_all(standard_error(), text.data(), text.size());
 }
 
 void report_error(std::string_view message) {

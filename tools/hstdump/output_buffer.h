@@ -1,7 +1,7 @@
 // Buffered writing to standard output that notices when the output goes away.
 //
 // Text is collected in one fixed-size buffer and written when it fills. A
-// reader that closed the pipe (EPIPE) stops the output quietly; any other
+// reader that closed the pipe stops the output quietly; any other
 // write error is remembered for one message at the end.
 #pragma once
 
@@ -9,14 +9,16 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/platform.h"
+
 constexpr size_t kOutputBufferSize = 64 * 1024;
 
 struct OutputBuffer {
-  int fd = 1;
+  FileHandle file = standard_output();
   std::unique_ptr<char[]> data = std::make_unique<char[]>(kOutputBufferSize);
   size_t used = 0;
   bool pipe_closed = false;  // the reader went away; nothing more is written
-  int error = 0;             // errno of a failed write, 0 while none failed
+  int error = 0;             // the system's code for a failed write, 0 while none failed
 };
 
 // True once nothing more can be written (closed pipe or write error).
