@@ -1,5 +1,6 @@
 #include "convert/line_timestamp.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,13 +43,12 @@ bool expect(Cursor& c, char literal) {
   return true;
 }
 
-bool is_leap_year(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
+// Days in a month (1-12) of a year, February of a leap year included.
 int days_in_month(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
+  const std::chrono::year_month_day_last last{std::chrono::year{year} /
+                                              std::chrono::month{static_cast<unsigned>(month)} /
+                                              std::chrono::last};
+  return static_cast<int>(static_cast<unsigned>(last.day()));
 }
 
 int two_digits(const char* p) {
