@@ -1,7 +1,7 @@
-// read_general_number against the reader it grew out of, kept here only: that
-// one rebuilt every number it could not round exactly for strtod; the current
-// one hands the number's own text to std::from_chars. Both must give the same
-// bits and stop at the same character for every text.
+// read_general_number against the reader it grew out of, which rebuilt each
+// number it could not round by one exact operation as text for strtod; the
+// current one hands the number's own text to std::from_chars. Both must give
+// the same bits and stop at the same character for every text.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +13,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/text_scan.h"
@@ -20,86 +21,57 @@
 
 namespace {
 
-namespace previous {
+struct Reading {
+  double value;
+  size_t stop;  // characters taken
+};
 
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr uint64_t kExactMantissaLimit = uint64_t{1} << 53;
-constexpr int kMaxMantissaDigits = 19;
-constexpr int64_t kExponentClamp = 100'000'000;
-
-double read_slowly(bool negative, const char* mantissa, const char* mantissa_end,
-                   int64_t exponent) {
-  std::string text = negative ? "-" : "";
-  text.append(mantissa, mantissa_end);
-  text += 'e';
-  text += std::to_string(exponent);
-  return std::strtod(text.c_str(), nullptr);
-}
-
-double read_general_number(const char* p, const char* end, const char*& stop) {
-  stop = p;
-  while (p < end && is_space(*p)) ++p;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const char* const mantissa = p;
-  uint64_t digits = 0;
-  const char* q = p;
-  for (; q < end && is_digit(*q); ++q) digits = digits * 10 + static_cast<uint64_t>(*q - '0');
-  int64_t count = q - p;
-  int64_t fraction_digits = 0;
-  if (q < end && *q == '.') {
-    const char* const fraction = ++q;
-    for (; q < end && is_digit(*q); ++q) digits = digits * 10 + static_cast<uint64_t>(*q - '0');
-    fraction_digits = q - fraction;
-    count += fraction_digits;
+// The previous reader's answer: the number's extent by the value grammar, then
+// strtod of its text with the sign, the digits and 'e' for the exponent
+// letter. (Its one exact operation, where digits and power allowed it, gave
+// the same bits, so strtod stands in for it here.)
+Reading previous_reading(std::string_view text) {
+  const auto digits_end = [&](size_t i) {
+    while (i < text.size() && is_digit(text[i])) ++i;
+    return i;
+  };
+  size_t i = 0;
+  while (i < text.size() && is_space(text[i])) ++i;
+  std::string rebuilt;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') rebuilt += '-';
+    ++i;
   }
-  if (count == 0) return 0.0;
-  const char* const mantissa_end = q;
-  stop = q;
-  int64_t exponent = 0;
-  if (q < end && (*q == 'e' || *q == 'E' || *q == 'd' || *q == 'D')) {
-    const char* e = q + 1;
-    bool exponent_negative = false;
-    if (e < end && (*e == '+' || *e == '-')) exponent_negative = *e++ == '-';
-    if (e < end && is_digit(*e)) {
-      for (; e < end && is_digit(*e); ++e) {
-        exponent = exponent * 10 + (*e - '0');
-        if (exponent > kExponentClamp) exponent = kExponentClamp;
-      }
-      if (exponent_negative) exponent = -exponent;
-      stop = e;
+  const size_t whole_end = digits_end(i);
+  size_t end = whole_end;
+  if (end < text.size() && text[end] == '.') end = digits_end(end + 1);
+  if (end - i - (end > whole_end) == 0) return {0.0, 0};  // no digit beside the '.'
+  rebuilt += text.substr(i, end - i);
+  if (end < text.size() && std::string_view("eEdD").find(text[end]) != std::string_view::npos) {
+    size_t digits = end + 1;
+    if (digits < text.size() && (text[digits] == '+' || text[digits] == '-')) ++digits;
+    if (digits_end(digits) > digits) {
+      rebuilt += 'e';
+      rebuilt += text.substr(end + 1, digits_end(digits) - end - 1);
+      end = digits_end(digits);
     }
   }
-  if (count <= kMaxMantissaDigits) {
-    if (digits == 0) return negative ? -0.0 : 0.0;
-    const int64_t power = exponent - fraction_digits;
-    if (digits <= kExactMantissaLimit && power >= -22 && power <= 22) {
-      const double m = static_cast<double>(digits);
-      const double v = power < 0 ? m / kPowersOfTen[-power] : m * kPowersOfTen[power];
-      return negative ? -v : v;
-    }
-  }
-  return read_slowly(negative, mantissa, mantissa_end, exponent);
+  return {std::strtod(rebuilt.c_str(), nullptr), end};
 }
-
-}  // namespace previous
 
 // Same bits and same stop for [text, text + size).
 ::testing::AssertionResult reads_alike(const std::string& text, size_t size) {
   const char* const begin = text.data();
   const char* stop = nullptr;
-  const char* previous_stop = nullptr;
   const double value = read_general_number(begin, begin + size, stop);
-  const double expected = previous::read_general_number(begin, begin + size, previous_stop);
-  if (std::memcmp(&value, &expected, sizeof value) == 0 && stop == previous_stop) {
+  const Reading expected = previous_reading(std::string_view(text).substr(0, size));
+  if (std::memcmp(&value, &expected.value, sizeof value) == 0 && stop == begin + expected.stop) {
     return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure()
          << "\"" << text.substr(0, std::min<size_t>(size, 120)) << (size > 120 ? "...\"" : "\"")
          << " (" << size << " characters): " << value << " stopping at " << stop - begin
-         << ", previously " << expected << " stopping at " << previous_stop - begin;
+         << ", previously " << expected.value << " stopping at " << expected.stop;
 }
 
 ::testing::AssertionResult reads_alike(const std::string& text) {
