@@ -12,6 +12,7 @@
 //
 //   reference_converter DATA.txt [SEP] [/e]
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,13 +54,10 @@ bool parse_arguments(int argc, char** argv, Arguments& args) {
 }
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-int64_t days_from_civil(int64_t year, int month, int day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
+int64_t days_from_civil(int year, unsigned month, unsigned day) {
+  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
+                                         std::chrono::day{day}};
+  return std::chrono::sys_days{date}.time_since_epoch().count();
 }
 
 // Reads the tag names: the first line holds the count, each next line a name

@@ -6,6 +6,7 @@
 //        [start h m s] [finish h m s] line...
 #pragma once
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -37,13 +38,14 @@ inline int digits_at(const char* p, int n) {
   return v;
 }
 
-inline bool is_leap(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-inline int month_length(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && is_leap(year) ? 29 : kDays[month - 1];
+// Whether day/month/year (year 1-9999) is a date of the Gregorian calendar,
+// told by <chrono> rather than by the product's calendar code.
+inline bool is_calendar_date(int year, int month, int day) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+  return std::chrono::year_month_day{std::chrono::year{year},
+                                     std::chrono::month{static_cast<unsigned>(month)},
+                                     std::chrono::day{static_cast<unsigned>(day)}}
+      .ok();
 }
 
 // The fields of a line written as 'DD/MM/YYYY HH:MM:SS' with every digit in
@@ -68,9 +70,8 @@ inline CanonicalStamp canonical_stamp(const char* line, size_t size) {
   c.hour = digits_at(line + 11, 2);
   c.minute = digits_at(line + 14, 2);
   c.second = digits_at(line + 17, 2);
-  c.valid = c.year >= 1601 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
-            c.day <= month_length(c.year, c.month) && c.hour <= 23 && c.minute <= 59 &&
-            c.second <= 59;
+  c.valid = c.year >= 1601 && is_calendar_date(c.year, c.month, c.day) && c.hour <= 23 &&
+            c.minute <= 59 && c.second <= 59;
   return c;
 }
 
@@ -90,9 +91,8 @@ inline std::string check_timestamp(const char* line, size_t size, bool parsed,
     return "a valid canonical timestamp was refused";
   }
   if (!parsed) return "";
-  if (s.year < 1601 || s.year > 9999 || s.month < 1 || s.month > 12 || s.day < 1 ||
-      s.day > month_length(s.year, s.month) || s.hour > 23 || s.minute > 59 || s.second > 59 ||
-      s.millisecond > 999 || s.day_of_week != 0) {
+  if (s.year < 1601 || s.year > 9999 || !is_calendar_date(s.year, s.month, s.day) || s.hour > 23 ||
+      s.minute > 59 || s.second > 59 || s.millisecond > 999 || s.day_of_week != 0) {
     return "accepted fields outside the calendar";
   }
   if (canonical.shaped &&

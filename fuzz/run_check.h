@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -81,14 +82,13 @@ inline std::string tag_name_of(int i) {
   return name;
 }
 
-// Seconds since 1970 of a civil date and time, read as UTC.
+// Seconds since 1970 of a civil date and time, read as UTC, worked out by
+// <chrono> rather than by the product's calendar code.
 inline int64_t seconds_of(const LineTimestamp& s) {
-  int64_t year = s.year - (s.month <= 2);
-  const int64_t era = year / 400;
-  const int64_t yoe = year - era * 400;
-  const int64_t doy = (153 * (s.month + (s.month > 2 ? -3 : 9)) + 2) / 5 + s.day - 1;
-  const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-  return days * 86400 + s.hour * 3600 + s.minute * 60 + s.second;
+  using namespace std::chrono;
+  const sys_seconds instant = sys_days{year{s.year} / s.month / s.day} + hours{s.hour} +
+                              minutes{s.minute} + seconds{s.second};
+  return instant.time_since_epoch().count();
 }
 
 // The history file the conversion should write; `has_valid` and

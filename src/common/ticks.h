@@ -1,6 +1,7 @@
 // Timestamps of the history file: 100 ns ticks since 1601-01-01 00:00 UTC.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 using Ticks = uint64_t;
@@ -19,43 +20,32 @@ constexpr Ticks ticks_from_milliseconds(int64_t milliseconds) {
   return static_cast<Ticks>(milliseconds - kFirstTicksMillisecond) * kTicksPerMillisecond;
 }
 
-// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
-constexpr int64_t days_from_civil(int64_t year, int month, int day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
+// Days from 1970-01-01 to a valid date of the proleptic Gregorian calendar
+// (years -32767 to 32767).
+constexpr int64_t days_from_civil(int year, unsigned month, unsigned day) {
+  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
+                                         std::chrono::day{day}};
+  return std::chrono::sys_days{date}.time_since_epoch().count();
 }
+
+static_assert(days_from_civil(1601, 1, 1) * 86400 == -kSecondsFrom1601To1970);
 
 struct CivilTime {
   int64_t year;
   int month, day, hour, minute, second;
 };
 
-// The calendar date and time of a count of seconds since 1970-01-01 00:00.
+// The calendar date and time of a count of seconds since 1970-01-01 00:00
+// (years -32767 to 32767).
 constexpr CivilTime civil_from_seconds(int64_t seconds) {
-  int64_t days = seconds / 86400;
-  int64_t rest = seconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    days -= 1;
-  }
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t mp = (5 * day_of_year + 2) / 153;
-  const int day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return CivilTime{year_of_era + era * 400 + (month <= 2),
-                   month,
-                   day,
-                   static_cast<int>(rest / 3600),
-                   static_cast<int>(rest / 60 % 60),
-                   static_cast<int>(rest % 60)};
+  const std::chrono::sys_seconds instant{std::chrono::seconds{seconds}};
+  const std::chrono::sys_days day = std::chrono::floor<std::chrono::days>(instant);
+  const std::chrono::year_month_day date{day};
+  const std::chrono::hh_mm_ss time{instant - day};
+  return CivilTime{static_cast<int>(date.year()),
+                   static_cast<int>(static_cast<unsigned>(date.month())),
+                   static_cast<int>(static_cast<unsigned>(date.day())),
+                   static_cast<int>(time.hours().count()),
+                   static_cast<int>(time.minutes().count()),
+                   static_cast<int>(time.seconds().count())};
 }

@@ -1,9 +1,11 @@
 #include "convert/line_timestamp.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "common/digits.h"
 #include "common/text_scan.h"
 #include "common/ticks.h"
 
@@ -42,27 +44,16 @@ bool expect(Cursor& c, char literal) {
   return true;
 }
 
-bool is_leap_year(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
+// Days in a month (1-12) of a year, February of a leap year included.
 int days_in_month(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
+  const std::chrono::year_month_day_last last{std::chrono::year{year} /
+                                              std::chrono::month{static_cast<unsigned>(month)} /
+                                              std::chrono::last};
+  return static_cast<int>(static_cast<unsigned>(last.day()));
 }
 
 int two_digits(const char* p) {
   return (p[0] - '0') * 10 + (p[1] - '0');
-}
-
-// True when the bytes of `x` under `separator_mask` equal `separators` and
-// every other byte is a decimal digit.
-inline bool matches_shape(uint64_t x, uint64_t separators, uint64_t separator_mask) {
-  const uint64_t digits = x & ~separator_mask;  // separator bytes become zero, checked apart
-  const uint64_t high = digits & 0xF0F0F0F0F0F0F0F0;
-  const uint64_t carried = (digits + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0;
-  const uint64_t pattern = 0x3030303030303030 & ~separator_mask;
-  return ((high ^ pattern) | (carried ^ pattern) | ((x & separator_mask) ^ separators)) == 0;
 }
 
 // The usual 'DD/MM/YYYY HH:MM:SS' with every digit in place, read without the
@@ -77,8 +68,8 @@ bool read_canonical(const char* line, size_t size, int& day, int& month, int& ye
   constexpr uint64_t kDateSeparators = uint64_t{'/'} << 16 | uint64_t{'/'} << 40;
   constexpr uint64_t kDateMask = uint64_t{0xFF} << 16 | uint64_t{0xFF} << 40;
   constexpr uint64_t kMiddleSeparators = uint64_t{' '} << 16 | uint64_t{':'} << 40;
-  if (!matches_shape(date, kDateSeparators, kDateMask) ||
-      !matches_shape(middle, kMiddleSeparators, kDateMask) || line[16] != ':' ||
+  if (!digits::matches_shape(date, kDateSeparators, kDateMask) ||
+      !digits::matches_shape(middle, kMiddleSeparators, kDateMask) || line[16] != ':' ||
       !is_digit(line[17]) || !is_digit(line[18])) {
     return false;
   }

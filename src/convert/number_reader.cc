@@ -1,9 +1,10 @@
 #include "convert/number_reader.h"
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "common/text_scan.h"
@@ -18,36 +19,47 @@ constexpr int kMaxMantissaDigits = 19;
 // Exponents are clamped here; a line is too short for more digits to matter.
 constexpr int64_t kExponentClamp = 100'000'000;
 
-// Correctly rounded conversion of a number whose extent is already known.
-// Rebuilds it in the form strtod takes (no '+', 'e' for the exponent) and lets
-// the C library round it.
-double read_slowly(bool negative, const char* mantissa, const char* mantissa_end,
-                   int64_t exponent) {
-  char small[256];
-  std::string large;
-  const size_t needed = static_cast<size_t>(mantissa_end - mantissa) + 16;
-  char* out = small;
-  if (needed > sizeof(small)) {
-    large.resize(needed);
-    out = large.data();
+// Whether a number that from_chars finds beyond binary64's range is too large
+// rather than too small: its first nonzero digit, moved by the exponent, lies
+// far above 1 or far below it.
+bool beyond_largest(const char* mantissa, const char* mantissa_end, int64_t whole_digits,
+                    int64_t exponent) {
+  int64_t place = whole_digits;  // the first nonzero digit stands for 10^(place - 1)
+  for (const char* p = mantissa; p < mantissa_end && (*p == '0' || *p == '.'); ++p) {
+    place -= *p == '0';
   }
-  char* w = out;
-  if (negative) *w++ = '-';
-  for (const char* p = mantissa; p < mantissa_end; ++p) *w++ = *p;
-  *w++ = 'e';
-  if (exponent < 0) {
-    *w++ = '-';
-    exponent = -exponent;
+  return place + exponent > 0;
+}
+
+// Correctly rounded conversion of the unsigned number [mantissa, stop), its
+// digits ending at `mantissa_end` and any exponent after them. from_chars
+// reads it as it stands, or a copy when the exponent letter is 'd' or 'D'.
+double read_rounded(const char* mantissa, const char* mantissa_end, const char* stop,
+                    int64_t whole_digits, int64_t exponent) {
+  double value = 0.0;
+  std::from_chars_result result;
+  if (stop > mantissa_end && (*mantissa_end == 'd' || *mantissa_end == 'D')) {
+    char small[256];
+    std::string large;
+    const size_t size = static_cast<size_t>(stop - mantissa);
+    char* text = small;
+    if (size > sizeof small) {
+      large.resize(size);
+      text = large.data();
+    }
+    std::memcpy(text, mantissa, size);
+    text[mantissa_end - mantissa] = 'e';
+    result = std::from_chars(text, text + size, value);
+  } else {
+    result = std::from_chars(mantissa, stop, value);
   }
-  char digits[24];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + exponent % 10);
-    exponent /= 10;
-  } while (exponent > 0);
-  while (n > 0) *w++ = digits[--n];
-  *w = '\0';
-  return std::strtod(out, nullptr);
+  // Out of range, from_chars leaves the value alone: it is infinity or zero.
+  if (result.ec == std::errc::result_out_of_range) {
+    value = beyond_largest(mantissa, mantissa_end, whole_digits, exponent)
+                ? std::numeric_limits<double>::infinity()
+                : 0.0;
+  }
+  return value;
 }
 
 }  // namespace
@@ -64,7 +76,8 @@ double read_general_number(const char* p, const char* end, const char*& stop) {
   uint64_t digits = 0;
   const char* q = p;
   for (; q < end && is_digit(*q); ++q) digits = digits * 10 + static_cast<uint64_t>(*q - '0');
-  int64_t count = q - p;
+  const int64_t whole_digits = q - p;
+  int64_t count = whole_digits;
   int64_t fraction_digits = 0;
   if (q < end && *q == '.') {
     const char* const fraction = ++q;
@@ -102,5 +115,6 @@ double read_general_number(const char* p, const char* end, const char*& stop) {
       return negative ? -v : v;
     }
   }
-  return read_slowly(negative, mantissa, mantissa_end, exponent);
+  const double value = read_rounded(mantissa, mantissa_end, stop, whole_digits, exponent);
+  return negative ? -value : value;
 }

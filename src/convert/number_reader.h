@@ -25,8 +25,9 @@ inline double read_number(const char* p, const char* end) {
   return read_number(p, end, end);
 }
 
-// read_number for every number, digit by digit; read_number's fast path hands
-// over to it whatever is not a plain decimal.
+// read_number for every number: one exact operation when the digits make at
+// most 2^53 and the power of ten is within 10^+-22, std::from_chars otherwise.
+// read_number's fast path hands over to it whatever is not a plain decimal.
 double read_general_number(const char* p, const char* end, const char*& stop);
 
 inline double read_number(const char* p, const char* end, const char* limit, const char*& stop) {

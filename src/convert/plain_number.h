@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/digits.h"
 #include "common/text_scan.h"
 
 namespace plain_number {
@@ -34,29 +35,6 @@ inline uint64_t load8(const char* p, const char* end, const char* limit) {
   return x;
 }
 
-// Number of leading bytes of `x` (in memory order) that are decimal digits.
-inline int digit_run(uint64_t x) {
-  const uint64_t high = x & 0xF0F0F0F0F0F0F0F0;
-  const uint64_t carried = (x + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0;
-  const uint64_t not_digit = (high ^ 0x3030303030303030) | (carried ^ 0x3030303030303030);
-  return not_digit == 0 ? 8 : __builtin_ctzll(not_digit) / 8;
-}
-
-inline constexpr uint64_t kZeros = 0x3030303030303030;
-
-// The first `n` (0..7) digit bytes of `x` as digit values in the top `n`
-// bytes, zero below: the layout eight_digits takes.
-inline uint64_t top_digits(uint64_t x, int n) {
-  return n > 0 ? (x - kZeros) << (64 - 8 * n) : 0;
-}
-
-// Value of eight digit values laid out by top_digits (zero bytes lead).
-inline uint64_t eight_digits(uint64_t v) {
-  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
-  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
-  return (v * 10000 + (v >> 32)) & 0xFFFFFFFF;
-}
-
 // The common case, without a digit loop: blanks, a sign, at most 7 digits, an
 // optional "." with at most 7 digits, and no exponent. Returns false for
 // anything else, which the general reader then takes. With `kRoomy`, the
@@ -82,30 +60,30 @@ inline bool read_plain_number(const char* p, const char* end, const char* limit,
   p += *p == '-' || *p == '+';
 
   const uint64_t whole = load(p);
-  const int whole_digits = digit_run(whole);
+  const int whole_digits = digits::digit_run(whole);
   if (whole_digits == 8) return false;
-  const uint64_t whole_top = top_digits(whole, whole_digits);
+  const uint64_t whole_top = digits::top_digits(whole, whole_digits);
   p += whole_digits;
   uint64_t mantissa;
   int fraction_digits = 0;
   if ((kRoomy || p < end) && *p == '.') {
     ++p;
     const uint64_t fraction = load(p);
-    fraction_digits = digit_run(fraction);
+    fraction_digits = digits::digit_run(fraction);
     if (fraction_digits == 8) return false;
-    const uint64_t fraction_top = top_digits(fraction, fraction_digits);
+    const uint64_t fraction_top = digits::top_digits(fraction, fraction_digits);
     if (whole_digits + fraction_digits <= 8) {
       // Both runs side by side in one word: one conversion for all digits.
       const uint64_t joined =
           (fraction_digits > 0 ? whole_top >> (8 * fraction_digits) : whole_top) | fraction_top;
-      mantissa = eight_digits(joined);
+      mantissa = digits::eight_digits(joined);
     } else {
-      mantissa = eight_digits(whole_top) * kIntegerPowersOfTen[fraction_digits] +
-                 eight_digits(fraction_top);
+      mantissa = digits::eight_digits(whole_top) * kIntegerPowersOfTen[fraction_digits] +
+                 digits::eight_digits(fraction_top);
     }
     p += fraction_digits;
   } else {
-    mantissa = eight_digits(whole_top);
+    mantissa = digits::eight_digits(whole_top);
   }
   if (whole_digits + fraction_digits == 0) return false;
   if (kRoomy || p < end) {

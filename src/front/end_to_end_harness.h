@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,15 +88,16 @@ inline double f64(const std::string& bytes, size_t offset) {
   return v;
 }
 
-// Ticks of a UTC date and time.
+// Ticks of a UTC date and time, worked out by <chrono> rather than by the
+// product's calendar code: 100 ns units since 1601-01-01 00:00.
 inline uint64_t ticks(int year, int month, int day, int hour, int minute, int second, int ms = 0) {
-  year -= month <= 2;
-  const int64_t era = year / 400;
-  const int64_t yoe = year - era * 400;
-  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-  return static_cast<uint64_t>(
-      (days * 86400 + hour * 3600 + minute * 60 + second + 11644473600) * 10000000 + ms * 10000);
+  using namespace std::chrono;
+  using Ticks100ns = duration<int64_t, std::ratio<1, 10'000'000>>;
+  const sys_time<milliseconds> instant = sys_days{std::chrono::year{year} / month / day} +
+                                         hours{hour} + minutes{minute} + seconds{second} +
+                                         milliseconds{ms};
+  const Ticks100ns since_1601 = instant - sys_days{std::chrono::year{1601} / January / 1};
+  return static_cast<uint64_t>(since_1601.count());
 }
 
 // A data file of `lines` one-second samples with two fixed-width values.

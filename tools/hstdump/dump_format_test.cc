@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -10,11 +11,14 @@
 
 namespace {
 
-// Ticks of a UTC date and time plus `extra` ticks.
+// Ticks of a UTC date and time plus `extra` ticks, worked out by <chrono>
+// rather than by the calendar code under test.
 Ticks ticks_at(int year, int month, int day, int hour, int minute, int second, uint64_t extra = 0) {
-  const int64_t seconds = days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 +
-                          second + kSecondsFrom1601To1970;
-  return static_cast<Ticks>(seconds) * kTicksPerSecond + extra;
+  using namespace std::chrono;
+  const sys_seconds instant = sys_days{std::chrono::year{year} / month / day} + hours{hour} +
+                              minutes{minute} + seconds{second};
+  const seconds since_1601 = instant - sys_days{std::chrono::year{1601} / January / 1};
+  return static_cast<Ticks>(since_1601.count()) * 10'000'000 + extra;
 }
 
 std::string time_text(Ticks ticks, TimeZone* zone = nullptr) {
