@@ -27,9 +27,9 @@ Line last_line(char* start, size_t size) {
 
 }  // namespace
 
-size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, bool& read_failed) {
+size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, int& read_error) {
   const SizeResult read = read_some(file, at, room);
-  if (read.error != 0) read_failed = true;
+  if (read.error != 0) read_error = read.error;
   if (read.bytes == 0) {
     at_eof = true;
     return 0;
@@ -82,13 +82,13 @@ bool next_block(BlockReader& r, Block& b) {
   while (!r.at_eof) {
     reserve(b, used + room, used, r);
     char* const fresh = b.data.get() + used;
-    size_t got = read_text(r.file, fresh, r.read_size, r.at_eof, r.read_failed);
+    size_t got = read_text(r.file, fresh, r.read_size, r.at_eof, r.read_error);
     if (r.at_start) {
       // A byte-order mark may be split over the first reads. The block still
       // gets no more than one read's worth (or the mark's 3 bytes), so that
       // its records fit the room block_result_init gives them.
       while (got < 3 && !r.at_eof)
-        got += read_text(r.file, fresh + got, room - got, r.at_eof, r.read_failed);
+        got += read_text(r.file, fresh + got, room - got, r.at_eof, r.read_error);
       r.at_start = false;
       const size_t mark = byte_order_mark_length(fresh, got);
       std::memmove(fresh, fresh + mark, got - mark);

@@ -17,6 +17,14 @@ bool begins_integer(const char* p, const char* end) {
   return p < end && is_digit(*p);
 }
 
+// The sign and digits that a decimal integer at the start of `text` is written with.
+std::string_view number_text(std::string_view text) {
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+  size_t end = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  while (end < text.size() && is_digit(text[end])) ++end;
+  return text.substr(0, end);
+}
+
 TagHeaderStatus read_names(BlockReader& reader, TagTable& tags, TagHeaderLayout& layout) {
   Block block;
   block_init(block, reader);
@@ -27,6 +35,7 @@ TagHeaderStatus read_names(BlockReader& reader, TagTable& tags, TagHeaderLayout&
   if (line.too_long) return TagHeaderStatus::kInvalidCount;
   // Checked as written: 65537 is no valid count, whatever its low 16 bits say.
   const int32_t count = read_saturated_int(line.data, line.data + line.size);
+  layout.count_text = number_text(std::string_view(line.data, line.size)).substr(0, 64);
   if (!begins_integer(line.data, line.data + line.size)) {
     layout.count_is_number = false;
     layout.count_line.assign(line.data, std::min<size_t>(line.size, 64));
@@ -40,8 +49,11 @@ TagHeaderStatus read_names(BlockReader& reader, TagTable& tags, TagHeaderLayout&
       ++layout.name_lines;
       while (length < line.size && line.data[length] != ' ' && line.data[length] != '\0') ++length;
     }
+    layout.fault_tag = i;
+    layout.fault_length = length;
     if (length > static_cast<size_t>(kMaxTagNameLength)) return TagHeaderStatus::kNameTooLong;
     list_length += length + kTagNameTerminatorLength;
+    layout.fault_length = list_length;
     if (list_length > kMaxTagListLength) return TagHeaderStatus::kTagListTooLong;
     if (length > 0) std::memcpy(tags.names[i], line.data, length);
     tags.names[i][length] = '\0';
@@ -57,7 +69,7 @@ TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, TagHeaderLa
   tags.count = 0;
   layout = TagHeaderLayout{};
   const TagHeaderStatus status = read_names(reader, tags, layout);
-  if (reader.read_failed) {
+  if (reader.read_error != 0) {
     // What was read may stop anywhere: a table from it would write good values under no name.
     tags.count = 0;
     return TagHeaderStatus::kReadFailed;
@@ -105,4 +117,30 @@ void check_tag_names(const TagTable& tags, const TagHeaderLayout& layout, std::s
                      (name_lines == 1 ? " name line" : " name lines") + " found: " + missing +
                      " an empty name");
   }
+}
+
+TagHeaderFault tag_header_fault(TagHeaderStatus status, const TagHeaderLayout& layout) {
+  const std::string most = std::to_string(kMaxTags);
+  const std::string tag = std::to_string(layout.fault_tag + 1);
+  const uint64_t name_line = static_cast<uint64_t>(layout.fault_tag) + 2;
+  switch (status) {
+    case TagHeaderStatus::kInvalidCount:
+      if (layout.count_text.empty() && !layout.empty) {
+        return {1,
+                "the count line is longer than " + std::to_string(kMaxLineLength) + " characters"};
+      }
+      return {1, layout.count_text + " tags; " +
+                     (layout.count_text.starts_with('-') ? "at least 0" : "at most " + most)};
+    case TagHeaderStatus::kNameTooLong:
+      return {name_line, "the name of tag " + tag + " has " + std::to_string(layout.fault_length) +
+                             " characters; at most " + std::to_string(kMaxTagNameLength)};
+    case TagHeaderStatus::kTagListTooLong:
+      return {name_line, "with tag " + tag + " the names and their separators take " +
+                             std::to_string(layout.fault_length) + " bytes; at most " +
+                             std::to_string(kMaxTagListLength)};
+    case TagHeaderStatus::kOk:
+    case TagHeaderStatus::kReadFailed:
+      break;
+  }
+  return {};
 }

@@ -22,7 +22,22 @@ struct TagHeaderLayout {
   bool count_is_number = true;  // the first line begins with a number
   std::string count_line;       // the first line (its head), when it does not
   int name_lines = 0;           // name lines found (at most the count)
+  // For a refused header: the count as written (its head), the tag whose name
+  // is too long or that makes the list too long (from 0), and that name's
+  // length or the list's length with it.
+  std::string count_text;
+  int fault_tag = 0;
+  size_t fault_length = 0;
 };
+
+// Why a header was refused, for the line after its failure message.
+struct TagHeaderFault {
+  uint64_t line = 0;  // the line at fault, 0 for the whole file
+  std::string reason;
+};
+
+// Why read_tag_header gave `status` (not kOk or kReadFailed): "251 tags; at most 250".
+TagHeaderFault tag_header_fault(TagHeaderStatus status, const TagHeaderLayout& layout);
 
 // Fills `tags` from the header text read by `reader`. The first line is the
 // count, read whole as a decimal integer (white space, sign, saturating) and

@@ -40,6 +40,18 @@ void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
   }
 }
 
+// Why find_data_files found nothing for `argument`.
+std::string nothing_found_reason(const std::string& argument) {
+  if (argument.find_first_of("*?") == std::string::npos) {
+    std::error_code error;
+    (void)std::filesystem::status(argument, error);
+    return error ? error_text(error.value()) : "No such file or directory";
+  }
+  return expand_file_pattern(argument).empty()
+             ? "no file matches the pattern"
+             : "the pattern matches only tag header files, history files and folders";
+}
+
 }  // namespace
 
 std::vector<std::string> find_data_files(const std::string& argument) {
@@ -106,6 +118,7 @@ int run_converter(int argc, char** argv) {
     files = find_data_files(first);
     if (files.empty()) {
       console_message("Cannot found file ", first, " !");
+      print_failure(first, nothing_found_reason(first));
       status = kExitFailure;
     }
   }
@@ -115,6 +128,7 @@ int run_converter(int argc, char** argv) {
   if (files.empty() && status == kExitOk) {
     // Every name was a tag header, a history file or a folder: nothing to convert.
     console_message("Cannot found file ", first, " !");
+    print_failure(first, "every name given is a tag header file, a history file or a folder");
     status = kExitFailure;
   }
   TimeZone zone = load_system_time_zone();

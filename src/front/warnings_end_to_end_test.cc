@@ -200,5 +200,96 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
   }
 }
 
+// Every failure message on standard output is followed by one line on
+// standard error that says why; the old history file stays.
+TEST_F(TagpressTest, SaysWhyARunFailed) {
+  const std::string line = kStamp + "\t      1.25\n";
+  std::string long_list = "250\n";
+  for (int i = 0; i < 250; ++i) long_list += std::string(70, 'a') + "\n";
+  const struct {
+    std::string name;
+    std::string header;  // written as w.HDR unless empty; "/dir" makes it a folder
+    std::string data;    // written as w.txt
+    std::vector<std::string> args;
+    std::string out;  // the end of standard output
+    std::string err;
+  } cases[] = {
+      {"no such data file",
+       "1\nA\n",
+       line,
+       {"none.txt"},
+       "Cannot found file none.txt !\n\n",
+       "tagpress: none.txt: No such file or directory\n"},
+      {"pattern without a match",
+       "1\nA\n",
+       line,
+       {"*.log"},
+       "Cannot found file *.log !\n\n",
+       "tagpress: *.log: no file matches the pattern\n"},
+      {"no tag header",
+       "",
+       line,
+       {"w.txt"},
+       "    Could not open file: w.HDR\n\n\n",
+       "tagpress: w.HDR: No such file or directory\n"},
+      {"tag header is a folder",
+       "/dir",
+       line,
+       {"w.txt"},
+       "    Could not open file: w.HDR\n\n\n",
+       "tagpress: w.HDR: Is a directory\n"},
+      {"too many tags",
+       "251\n",
+       line,
+       {"w.txt"},
+       "    Invalid tag count in file: w.HDR\n\n\n",
+       "tagpress: w.HDR:1: 251 tags; at most 250\n"},
+      {"negative count",
+       " -1 tags\n",
+       line,
+       {"w.txt"},
+       "    Invalid tag count in file: w.HDR\n\n\n",
+       "tagpress: w.HDR:1: -1 tags; at least 0\n"},
+      {"name too long",
+       "2\nA\n" + std::string(300, 'n') + "\n",
+       line,
+       {"w.txt"},
+       "    Tag name too long in file: w.HDR\n\n\n",
+       "tagpress: w.HDR:3: the name of tag 2 has 300 characters; at most 254\n"},
+      {"tag list too long",
+       long_list,
+       line,
+       {"w.txt"},
+       "    Tag list too long in file: w.HDR\n\n\n",
+       "tagpress: w.HDR:226: with tag 225 the names and their separators take 16425 bytes; at "
+       "most 16383\n"},
+      {"no valid line",
+       "1\nA\n",
+       "2015-03-05 10:20:30 1.5\n",
+       {"w.txt"},
+       "    No valid line in file: w.txt\n\n\n",
+       "tagpress: w.txt:1: skipped malformed line (no date and time DD/MM/YYYY HH:MM:SS at the "
+       "start): '2015-03-05 10:20:30 1.5'\n"
+       "tagpress: w.txt: its one line does not start with a valid date and time DD/MM/YYYY "
+       "HH:MM:SS\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir_ / "w.HDR");
+    if (c.header == "/dir") {
+      fs::create_directory(dir_ / "w.HDR");
+    } else if (!c.header.empty()) {
+      write_file(dir_ / "w.HDR", c.header);
+    }
+    write_file(dir_ / "w.txt", c.data);
+    write_file(dir_ / "w.HST", "older");
+    const RunResult r = run(c.args);
+    EXPECT_EQ(r.status, 1) << c.name;
+    ASSERT_GE(r.out.size(), c.out.size()) << c.name;
+    EXPECT_EQ(r.out.substr(r.out.size() - c.out.size()), c.out) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+    EXPECT_EQ(read_file(dir_ / "w.HST"), "older") << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace e2e
