@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "common/text_scan.h"
+#include "platform/posix_tz_rule.h"
 #include "platform/platform.h"
 
 namespace {
@@ -106,74 +106,6 @@ void fill_day(TimeZone& zone, int64_t begin) {
   if (piece.begin < piece.end) remember(zone, piece);
 }
 
-// POSIX TZ string syntax, checked without keeping what it says.
-struct TzText {
-  const char* p;
-  const char* end;
-  char peek() const { return p == end ? '\0' : *p; }
-  bool take(char c) {
-    if (peek() != c) return false;
-    ++p;
-    return true;
-  }
-};
-
-// Zone abbreviation: three or more letters, or "<...>" holding three or more of [A-Za-z0-9+-].
-bool skip_name(TzText& s) {
-  const bool quoted = s.take('<');
-  const char* start = s.p;
-  while (s.p != s.end &&
-         (is_alpha(*s.p) || (quoted && (is_digit(*s.p) || *s.p == '+' || *s.p == '-')))) {
-    ++s.p;
-  }
-  return s.p - start >= 3 && (!quoted || s.take('>'));
-}
-
-// An unsigned number of 1 to max_digits digits within [min, max].
-bool skip_number(TzText& s, int max_digits, int min, int max) {
-  int value = 0, digits = 0;
-  while (is_digit(s.peek()) && digits < max_digits) {
-    value = value * 10 + (*s.p++ - '0');
-    ++digits;
-  }
-  return digits > 0 && !is_digit(s.peek()) && value >= min && value <= max;
-}
-
-// [+-]hh[:mm[:ss]] with hh <= max_hours.
-bool skip_time(TzText& s, int max_hours) {
-  if (!s.take('+')) s.take('-');
-  if (!skip_number(s, 3, 0, max_hours)) return false;
-  if (s.take(':') && (!skip_number(s, 2, 0, 59) || (s.take(':') && !skip_number(s, 2, 0, 59)))) {
-    return false;
-  }
-  return true;
-}
-
-// Jn, n or Mm.w.d, then an optional /time.
-bool skip_rule_date(TzText& s) {
-  bool ok;
-  if (s.take('J')) {
-    ok = skip_number(s, 3, 1, 365);
-  } else if (s.take('M')) {
-    ok = skip_number(s, 2, 1, 12) && s.take('.') && skip_number(s, 1, 1, 5) && s.take('.') &&
-         skip_number(s, 1, 0, 6);
-  } else {
-    ok = skip_number(s, 3, 0, 365);
-  }
-  return ok && (!s.take('/') || skip_time(s, 167));
-}
-
-// "std offset [dst [offset] [,start[/time],end[/time]]]".
-bool is_posix_tz(const std::string& text) {
-  TzText s{text.data(), text.data() + text.size()};
-  if (!skip_name(s) || !skip_time(s, 24)) return false;
-  if (s.p == s.end) return true;
-  if (!skip_name(s)) return false;
-  if (s.p != s.end && s.peek() != ',' && !skip_time(s, 24)) return false;
-  if (s.p == s.end) return true;
-  return s.take(',') && skip_rule_date(s) && s.take(',') && skip_rule_date(s) && s.p == s.end;
-}
-
 }  // namespace
 
 TimeZone utc_time_zone() {
@@ -192,10 +124,10 @@ bool time_zone_is_known(const char* tz_value, const char* zone_folder) {
   if (*tz_value == ':') ++tz_value;
   const std::string name(tz_value);
   if (name.empty()) return true;
-  if (name[0] == '/') return is_tzif_file(name) || is_posix_tz(name);
+  if (name[0] == '/') return is_tzif_file(name) || parse_posix_rule(name).has_value();
   const std::string base =
       zone_folder != nullptr && *zone_folder != '\0' ? zone_folder : "/usr/share/zoneinfo";
-  return is_tzif_file(base + "/" + name) || is_posix_tz(name);
+  return is_tzif_file(base + "/" + name) || parse_posix_rule(name).has_value();
 }
 
 int32_t utc_offset_lookup(TimeZone& zone, int64_t utc_seconds) {
