@@ -202,8 +202,8 @@ TEST(BlockJoinTest, CountsAndCapsWarningsAcrossBlocks) {
   ScopedTimeZone berlin("Europe/Berlin");
   const Joined joined = convert_in_blocks(
       times({"01:50", "02:40", "02:50", "02:10", "03:10", "02:30"}), 42, berlin.zone, {});
-  // Each result ends with the counts of the seven kinds shown up to ten times.
-  ASSERT_EQ(joined.warnings.size(), 1u + 7);
+  // Each result ends with the counts of the nine kinds shown up to ten times.
+  ASSERT_EQ(joined.warnings.size(), 1u + 9);
   EXPECT_EQ(joined.warnings[0].substr(0, 3), "6: ");  // time goes backwards
   EXPECT_EQ(joined.lines, 6u);
   EXPECT_EQ(joined.valid, 6u);
@@ -213,7 +213,7 @@ TEST(BlockJoinTest, CountsAndCapsWarningsAcrossBlocks) {
   const Joined capped = convert_in_blocks(times({"01:00"}) + bad + bad, 7, berlin.zone, {});
   EXPECT_EQ(capped.malformed, 24u);
   EXPECT_EQ(capped.first_malformed, 2u);
-  EXPECT_EQ(capped.warnings.size(), 10u + 7);  // ten shown, then the counts
+  EXPECT_EQ(capped.warnings.size(), 10u + 9);  // ten shown, then the counts
   EXPECT_EQ(capped.warnings[10], "24");        // malformed lines come first
   EXPECT_EQ(capped.warnings[9].substr(0, 4), "11: ");
 }

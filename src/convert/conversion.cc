@@ -58,6 +58,20 @@ ConversionResult report_open_fault(const std::string& path, const OpenedFile& op
   return ConversionResult::kFailed;
 }
 
+// Tells why a history file that replaced the one before holds its header only.
+void warn_no_records(Warnings& warnings, std::string_view data_path, const JoinState& state) {
+  if (!count_warning(warnings, WarningKind::kNoRecords)) return;
+  const std::string why =
+      state.valid > 0
+          ? "the time window /i /f dropped " +
+                (state.valid == 1 ? std::string("its one line")
+                                  : "all " + std::to_string(state.valid) + " lines") +
+                " with a valid date and time"
+          : std::string(state.lines == 0 ? "the file is empty" : "the file holds blank lines only");
+  show_warning(warnings, WarningKind::kNoRecords, data_path, 0,
+               why + "; the history file holds its header only");
+}
+
 // Ends a run that has failed or stopped: the history file stays as it was.
 ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
   discard_history(writer);
@@ -85,9 +99,11 @@ ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
   block_reader_init(reader, data_file, block_read_size(options, writer.record_length));
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
   JoinState state;
+  uint64_t records = 0;
   convert_in_order(reader, settings, zone, options.threads, [&](BlockResult& block) {
     for (uint64_t i = 0; i < block.lines; ++i) progress_next_line(counter);
     join_block(state, block, settings, warnings);
+    records += block.used / writer.record_length;
     if (!write_records(writer, block.records.get(), block.used)) {
       report_history_fault(writer, warnings);
       return false;
@@ -125,6 +141,7 @@ ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
     report_history_fault(writer, warnings);
     return ConversionResult::kFailed;
   }
+  if (records == 0) warn_no_records(warnings, data_path, state);
   return ConversionResult::kOk;
 }
 

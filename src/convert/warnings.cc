@@ -21,6 +21,8 @@ constexpr const char* kKindNouns[kWarningKinds] = {
     "backward steps in time",
     "blank fixed-width fields",
     "lines that end before their last tag",
+    "option warnings",
+    "files without records",
 };
 
 }  // namespace

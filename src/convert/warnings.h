@@ -20,8 +20,10 @@ enum class WarningKind : uint8_t {
   kBackwards,
   kBlankField,
   kShortLine,
+  kOptions,
+  kNoRecords,
 };
-constexpr size_t kWarningKinds = 9;
+constexpr size_t kWarningKinds = 11;
 
 // How often a kind is shown per data file: 10, or once for the kinds that
 // tell of the whole file (misaligned columns, time going backwards).

@@ -105,10 +105,20 @@ int run_converter(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     (names_data_file(argv[i]) ? more_files : option_arguments).emplace_back(argv[i]);
   }
-  if (argc < 2 || !parse_options(option_arguments, options)) {
+  OptionReport report;
+  if (argc < 2 || !parse_options(option_arguments, options, report)) {
     print_usage();
+    if (argc < 2) report.faults.push_back("no data file named");
+    for (const std::string& fault : report.faults) print_failure("", fault);
     console_flush();
     return kExitUsage;
+  }
+  // Told with the first file's warnings.
+  Warnings warnings;
+  for (const std::string& note : report.notes) {
+    if (count_warning(warnings, WarningKind::kOptions)) {
+      show_warning(warnings, WarningKind::kOptions, "", 0, note);
+    }
   }
 
   int status = kExitOk;
@@ -132,7 +142,6 @@ int run_converter(int argc, char** argv) {
     status = kExitFailure;
   }
   TimeZone zone = load_system_time_zone();
-  Warnings warnings;
   check_time_zone(environment, warnings);
   auto tags = std::make_unique<TagTable>();
   for (const std::string& file : files) {

@@ -174,6 +174,37 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        1,
        "tagpress: w.txt:3: time goes back from 05/03/2015 11:00:00.000 (line 2) to 05/03/2015 "
        "10:30:00.000; the lines may be unsorted, or their dates month-first\n"},
+      {"options read otherwise than written",
+       "2\nA\nB\n",
+       fixed2,
+       {"/i18:00:00", "/f:2x:00:00"},
+       0,
+       "tagpress: '/i18:00:00' is read as start 08:00:00; its third character is not ':'\n"
+       "tagpress: '/f:2x:00:00' is read as finish 02:00:00; '2x' is not a number\n"
+       "tagpress: the window from 08:00:00 to 02:00:00 admits no time of day (it does not wrap "
+       "past midnight): every line is dropped\n"
+       "tagpress: w.txt: the time window /i /f dropped its one line with a valid date and time; "
+       "the history file holds its header only\n"},
+      {"window drops every line",
+       "2\nA\nB\n",
+       fixed2 + fixed2,
+       {"/i:11:00:00"},
+       0,
+       "tagpress: w.txt: the time window /i /f dropped all 2 lines with a valid date and time; "
+       "the history file holds its header only\n"},
+      {"empty data file",
+       "2\nA\nB\n",
+       "",
+       {},
+       0,
+       "tagpress: w.txt: the file is empty; the history file holds its header only\n"},
+      {"blank data file",
+       "2\nA\nB\n",
+       "\n  \r\n",
+       {},
+       0,
+       "tagpress: w.txt: the file holds blank lines only; the history file holds its header "
+       "only\n"},
       {"unknown zone",
        "2\nA\nB\n",
        fixed2,
@@ -213,7 +244,22 @@ TEST_F(TagpressTest, SaysWhyARunFailed) {
     std::vector<std::string> args;
     std::string out;  // the end of standard output
     std::string err;
+    int status = 1;
   } cases[] = {
+      {"not an option",
+       "1\nA\n",
+       line,
+       {"w.txt", "/x", "/i:08:00"},
+       "SS-Second\n",
+       "tagpress: '/x' is not an option\ntagpress: '/i:08:00' has 2 fields; HH:MM:SS takes 3\n",
+       255},
+      {"a fifth optional argument",
+       "1\nA\n",
+       line,
+       {"w.txt", ";", "/e", "/q", "/e", "/q"},
+       "SS-Second\n",
+       "tagpress: '/q' is one optional argument too many; at most 4 are read\n",
+       255},
       {"no such data file",
        "1\nA\n",
        line,
@@ -283,7 +329,7 @@ TEST_F(TagpressTest, SaysWhyARunFailed) {
     write_file(dir_ / "w.txt", c.data);
     write_file(dir_ / "w.HST", "older");
     const RunResult r = run(c.args);
-    EXPECT_EQ(r.status, 1) << c.name;
+    EXPECT_EQ(r.status, c.status) << c.name;
     ASSERT_GE(r.out.size(), c.out.size()) << c.name;
     EXPECT_EQ(r.out.substr(r.out.size() - c.out.size()), c.out) << c.name;
     EXPECT_EQ(r.err, c.err) << c.name;
