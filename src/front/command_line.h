@@ -28,3 +28,6 @@ void print_banner();
 
 // Prints the usage text.
 void print_usage();
+
+// Prints, after the usage text of --help, what the usage text leaves out.
+void print_help_more();

@@ -96,6 +96,7 @@ int run_converter(int argc, char** argv) {
   print_banner();
   if (argc > 1 && (first == "--help" || first == "-h")) {
     print_usage();
+    print_help_more();
     console_flush();
     return kExitOk;
   }
