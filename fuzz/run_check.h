@@ -113,7 +113,8 @@ inline std::string expected_history(std::string_view data, int count,
   for (const ReferenceLine& line : reference_lines(data)) {
     LineTimestamp stamp;
     size_t column;
-    if (line.too_long || !parse_line_timestamp(line.text.data(), line.text.size(), stamp, column)) {
+    if (line.too_long || !parse_line_timestamp(line.text.data(), line.text.size(),
+                                               options.separator, stamp, column)) {
       if (line.too_long || line.text.find_first_not_of(" \t\n\v\f\r") != std::string_view::npos) {
         has_malformed = true;
       }

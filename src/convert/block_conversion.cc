@@ -90,7 +90,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     const LinePlace place{settings.data_path, number};
     LineTimestamp stamp;
     size_t values_column;
-    if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp, values_column)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
         warn_malformed_line(
