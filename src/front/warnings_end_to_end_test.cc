@@ -31,6 +31,13 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
   } cases[] = {
       {"clean", "2\nA\nB\n", fixed2 + "\n" + fixed2, {}, 2, ""},
       {"clean delimited", "2\nA\nB\n", kStamp + ";1;2\n", {"/e", ";"}, 1, ""},
+      {"hourly across the autumn change",
+       "0\n",
+       "25/10/2015 01:00:00\n25/10/2015 02:00:00\n25/10/2015 02:00:00\n25/10/2015 03:00:00\n",
+       {},
+       4,
+       "",
+       "Europe/Berlin"},
       {"malformed",
        "0\n",
        "05/13/2015 10:00:00\n29/02/2015 10:00:00\n05/03/2015 24:00:00\n05/03/1600 10:00:00\n"
