@@ -101,6 +101,10 @@ inline std::string check_timestamp(const char* line, size_t size, bool parsed,
                                                     int{s.hour}, int{s.minute}, int{s.second})) {
     return "canonical fields read wrongly";
   }
+  if (values_column > size + 1) return "values column beyond the line";
+  // Lines of other shapes read their time and values where they stand; the
+  // usual shape keeps its columns.
+  if (!canonical.shaped) return "";
   if (fraction < 0) {
     if (values_column != kValuesColumn || s.millisecond != 0)
       return "values column without fraction";
@@ -187,7 +191,7 @@ inline std::string check_line(const uint8_t* data, size_t size) {
 
   LineTimestamp stamp;
   size_t values_column = 0;
-  const bool parsed = parse_line_timestamp(line.get(), line_size, stamp, values_column);
+  const bool parsed = parse_line_timestamp(line.get(), line_size, separator, stamp, values_column);
   std::string broken = check_timestamp(line.get(), line_size, parsed, stamp, values_column);
   if (!broken.empty()) return broken;
 

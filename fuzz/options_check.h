@@ -120,10 +120,12 @@ inline std::string check_options(const uint8_t* data, size_t size) {
   preset.quiet = true;
   for (const ConversionOptions& initial : {ConversionOptions{}, preset}) {
     ConversionOptions parsed = initial;
-    const bool valid = parse_options(arguments, parsed);
+    OptionReport report;
+    const bool valid = parse_options(arguments, parsed, report);
     ConversionOptions expected = initial;
     const bool expected_valid = expected_options(arguments, expected);
     if (valid != expected_valid) return "validity differs from the arguments";
+    if (valid != report.faults.empty()) return "an invalid argument without its reason";
     if (!same_options(parsed, expected)) return "options differ from the arguments";
   }
   return "";

@@ -3,14 +3,18 @@
 // exactly the header and one record per line that parses, lies after 1601 and
 // passes the window, worked out here from the input's own lines.
 //
-// Input: [tags % 251] [flags] [start h m s] [finish h m s] [long line delta] data...
+// Input: [tags % 251] [flags] [start h m s] [finish h m s] [shape] data...
 // flags: 1 delimited, 2|4 separator (TAB ; blank ,), 8 start bound, 16 finish
-// bound, 32 zone 5:30 east of UTC, 64 data starts with a line near the length limit.
+// bound, 32 zone 5:30 east of UTC, 64 with shape bits 3-5 clear: the data starts
+// with a line near the length limit (its length within 4 of it: shape bits 0-2).
+// shape bits 6-7: blocks of 61, 7, 1024 or 65536 bytes (65536 with the long line,
+// which would otherwise take thousands of reads).
 #pragma once
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -109,7 +113,8 @@ inline std::string expected_history(std::string_view data, int count,
   for (const ReferenceLine& line : reference_lines(data)) {
     LineTimestamp stamp;
     size_t column;
-    if (line.too_long || !parse_line_timestamp(line.text.data(), line.text.size(), stamp, column)) {
+    if (line.too_long || !parse_line_timestamp(line.text.data(), line.text.size(),
+                                               options.separator, stamp, column)) {
       if (line.too_long || line.text.find_first_not_of(" \t\n\v\f\r") != std::string_view::npos) {
         has_malformed = true;
       }
@@ -162,16 +167,18 @@ inline std::string check_run(const uint8_t* bytes, size_t size) {
   options.start = bound_from_bytes(bytes + 2);
   options.finish = bound_from_bytes(bytes + 5);
   const bool east = (flags & 32) != 0;
-  // Three threads and tiny blocks, so that joining blocks is checked on every input.
+  // Three threads and small blocks, so that joining blocks is checked on every input.
+  const uint8_t shape = bytes[8];
+  const bool long_line = (flags & 64) != 0 && (shape & 0x38) == 0;
   options.threads = 3;
-  options.block_bytes = 61;
+  options.block_bytes = long_line ? 65536 : std::array<size_t, 4>{61, 7, 1024, 65536}[shape >> 6];
 
   std::string data;
-  if (flags & 64) {
+  if (long_line) {
     // A first line whose length ends within a few characters of the limit,
     // depending on what the input puts behind it (CR, LF, more text).
     data = "05/03/2015 10:20:30";
-    data.append(kMaxLineLength - 4 + bytes[8] % 8 - data.size(), 'x');
+    data.append(kMaxLineLength - 4 + shape % 8 - data.size(), 'x');
   }
   data.append(reinterpret_cast<const char*>(bytes) + kRunInputHeader, size - kRunInputHeader);
 

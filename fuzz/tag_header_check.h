@@ -78,8 +78,8 @@ inline std::string check_tag_header(const uint8_t* data, size_t size) {
   block_reader_init(reader, handle_of_descriptor(fd), read_size);
   auto tags = std::make_unique<TagTable>();
   tags->count = 17;  // left over from an earlier file
-  int name_lines;
-  const TagHeaderStatus status = read_tag_header(reader, *tags, name_lines);
+  TagHeaderLayout layout;
+  const TagHeaderStatus status = read_tag_header(reader, *tags, layout);
   close(fd);
 
   if (status != TagHeaderStatus::kOk) {

@@ -16,11 +16,21 @@ void note_malformed(BlockResult& r, uint64_t line) {
 }
 
 // The instant of a line whose local time has the instants `earlier` and `later` (equal when the
-// time occurs once), given the instant of the previous line of the same data file that had a
-// valid date and time, all in one unit: the earlier instant, unless the previous line already lies
-// past it, as in a log written on across the hour the clocks go back; then the later one.
-constexpr int64_t choose_instant(int64_t previous, int64_t earlier, int64_t later) {
-  return previous > earlier ? later : earlier;
+// time occurs once), all in one unit, given the instants of the two lines of the same data file
+// with a valid date and time before it, `previous` and `before` (kNoPreviousInstant where there is
+// none): the earlier instant, unless
+// - the previous line already lies past it, as in a log written on across the hour the clocks go
+//   back; or
+// - the previous line is at the earlier instant and the line before that lies exactly the length of
+//   the repeat before it, as in an hourly log that writes the repeated hour twice;
+// then the later one. Two rows in one second, or an event log that happens to repeat a time, keep
+// the earlier instant.
+constexpr int64_t choose_instant(int64_t previous, int64_t before, int64_t earlier, int64_t later) {
+  if (previous > earlier) return later;
+  if (previous == earlier && before != kNoPreviousInstant && previous - before == later - earlier) {
+    return later;
+  }
+  return earlier;
 }
 
 // The next line with a valid time, numbered in the file: told when its time
@@ -32,6 +42,7 @@ void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
                    s.previous_moment.stamp);
     s.check_order = false;
   }
+  s.before_previous = s.previous;
   s.previous = moment.instant;
   s.previous_moment = moment;
 }
@@ -58,13 +69,18 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
-  bool check_alignment = !options.delimited;
+  bool check_alignment = true;
   r.used = 0;
   r.lines = r.malformed = r.first_malformed = r.valid = 0;
   r.warnings = Warnings{};
   r.leading.clear();
   r.has_settled = r.backwards = false;
-  int64_t previous = kNoPreviousInstant;  // of the last settled line
+  // Of the last settled line and of the settled line before it. A repeated
+  // line right after the first settled one never needs the line before
+  // that: its earlier instant can equal the previous instant only where the
+  // previous line has the same local time, and so is repeated too.
+  int64_t previous = kNoPreviousInstant;
+  int64_t before = kNoPreviousInstant;
   double values[kMaxTags];
 
   size_t at = 0;
@@ -74,7 +90,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     const LinePlace place{settings.data_path, number};
     LineTimestamp stamp;
     size_t values_column;
-    if (line.too_long || !parse_line_timestamp(line.data, line.size, stamp, values_column)) {
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp, values_column)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
         warn_malformed_line(
@@ -90,7 +106,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     // Before the first settled line the choice is the joiner's; the earlier
     // instant stands in the record until then.
     const bool leading = !r.has_settled && earlier != later;
-    const int64_t instant = leading ? earlier : choose_instant(previous, earlier, later);
+    const int64_t instant = leading ? earlier : choose_instant(previous, before, earlier, later);
     if (instant < kFirstTicksMillisecond) {
       note_malformed(r, number);
       warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601);
@@ -109,31 +125,28 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
         r.back_from = r.last_settled;
         r.back_to = moment;
       }
+      r.before_last_settled = previous;
       r.last_settled = moment;
+      before = previous;
       previous = instant;
     }
     if (windowed && !in_time_window(stamp, options)) continue;
 
+    LayoutFindings findings;
     if (options.delimited) {
-      LayoutFindings findings;
       extract_line_values(line.data, line.size, values_column, count, options.separator, values,
                           findings);
       if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
       if (findings.not_a_number >= 0) {
-        warn_not_a_number(r.warnings, place, {line.data, line.size}, values_column,
-                          options.separator, findings.not_a_number, values[findings.not_a_number]);
-      }
-    } else if (check_alignment) {
-      LayoutFindings findings;
-      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
-      if (findings.misaligned >= 0) {
-        warn_misaligned_value(r.warnings, place, {line.data, line.size},
-                              values_column + 11 * static_cast<size_t>(findings.misaligned),
-                              findings.misaligned, tags);
-        check_alignment = false;
+        warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,
+                         options.separator, findings.not_a_number, count, values);
       }
     } else {
-      extract_fixed_values(line.data, line.size, values_column, count, values);
+      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
+      if (findings.unusual >= 0) [[unlikely]] {
+        warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
+                                  findings.unusual, values, tags, check_alignment);
+      }
     }
     if (leading) r.leading.back().record = r.used;
     encode_record(r.records.get() + r.used, ticks_from_milliseconds(instant), values, count);
@@ -151,7 +164,8 @@ void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, War
   // instant from the lines before them.
   for (const RepeatedTimeLine& repeated : r.leading) {
     LineMoment moment = in_file(repeated.moment, s.lines);
-    moment.instant = choose_instant(s.previous, repeated.moment.instant, repeated.later);
+    moment.instant =
+        choose_instant(s.previous, s.before_previous, repeated.moment.instant, repeated.later);
     if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
       store_le64(r.records.get() + repeated.record, ticks_from_milliseconds(moment.instant));
     }
@@ -164,8 +178,11 @@ void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, War
       warn_backwards(warnings, {path, to.line}, to.stamp, from.line, from.stamp);
       s.check_order = false;
     }
-    s.previous_moment = in_file(r.last_settled, s.lines);
-    s.previous = s.previous_moment.instant;
+    if (r.last_settled.line != r.first_settled.line) {
+      s.before_previous = r.before_last_settled;
+      s.previous_moment = in_file(r.last_settled, s.lines);
+      s.previous = s.previous_moment.instant;
+    }
   }
   s.lines += r.lines;
 }

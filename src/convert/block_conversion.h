@@ -51,7 +51,8 @@ struct RepeatedTimeLine {
 //   any other valid line), then the settled ones, whose instants were chosen
 //   from the line before them within the block. `has_settled` tells whether
 //   there is a settled line; `first_settled` and `last_settled` are the first
-//   and last of them.
+//   and last of them, and `before_last_settled` the instant of the settled
+//   line before the last (kNoPreviousInstant when there is only one).
 // - `backwards` marks the first step back in time between two settled lines,
 //   from `back_from` to `back_to`.
 // - `warnings` holds the block's own warnings, each kind capped as for a whole
@@ -69,6 +70,7 @@ struct BlockResult {
   bool has_settled = false;
   LineMoment first_settled;
   LineMoment last_settled;
+  int64_t before_last_settled = 0;
   bool backwards = false;
   LineMoment back_from;
   LineMoment back_to;
@@ -103,14 +105,15 @@ constexpr int64_t kNoPreviousInstant = INT64_MIN;
 // count the file's lines so far as BlockResult does for one block (line
 // numbers in the file); `previous` is the instant of the last line with a
 // valid date and time (kNoPreviousInstant before the first), which
-// `previous_moment` is; `check_order` is false once time going backwards has
-// been told, which happens once per file.
+// `previous_moment` is, and `before_previous` that of the line before it; `check_order` is false
+// once time going backwards has been told, which happens once per file.
 struct JoinState {
   uint64_t lines = 0;
   uint64_t malformed = 0;
   uint64_t first_malformed = 0;
   uint64_t valid = 0;
   int64_t previous = kNoPreviousInstant;
+  int64_t before_previous = kNoPreviousInstant;
   LineMoment previous_moment;
   bool check_order = true;
 };

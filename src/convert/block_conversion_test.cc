@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -79,17 +80,26 @@ Joined convert_in_blocks(const std::string& text, size_t read_size, const TimeZo
   return out;
 }
 
-// Ticks of a UTC time `minutes` after 2015-10-25 00:00 UTC, the day Berlin repeats 02:00-03:00.
-uint64_t utc_on_25th(int64_t minutes) {
-  constexpr int64_t kMidnight = 130'902'048'000'000'000;
-  return static_cast<uint64_t>(kMidnight + minutes * 600'000'000);
+// Ticks of the UTC time `minutes` after midnight UTC of the day `date` ("DD/MM/YYYY").
+uint64_t utc_ticks(const std::string& date, int64_t minutes) {
+  using namespace std::chrono;
+  const year_month_day day{year{std::stoi(date.substr(6))},
+                           month{static_cast<unsigned>(std::stoi(date.substr(3, 2)))},
+                           std::chrono::day{static_cast<unsigned>(std::stoi(date.substr(0, 2)))}};
+  const seconds since_1601 = sys_days{day} - sys_days{1601y / January / 1} + minutes * 1min;
+  return static_cast<uint64_t>(since_1601.count()) * 10'000'000;
 }
 
-std::string times(std::initializer_list<const char*> hh_mm) {
+// Lines at the times `hh_mm` of `date`, each with the values 1 and 2 in fixed-width columns.
+std::string times_on(const std::string& date, std::initializer_list<const char*> hh_mm) {
   std::string out;
-  for (const char* t : hh_mm)
-    out += std::string("25/10/2015 ") + t + ":00\t         1\t         2\n";
+  for (const char* t : hh_mm) out += date + " " + t + ":00\t         1\t         2\n";
   return out;
+}
+
+// Lines on 25/10/2015, the day Berlin repeats 02:00-03:00.
+std::string times(std::initializer_list<const char*> hh_mm) {
+  return times_on("25/10/2015", hh_mm);
 }
 
 TEST(BlockJoinTest, EveryBlockSizeGivesTheResultOfOneBlock) {
@@ -110,6 +120,7 @@ TEST(BlockJoinTest, EveryBlockSizeGivesTheResultOfOneBlock) {
        times({"01:50", "02:40", "02:50", "02:10", "02:20", "03:10", "02:30"}),
        {}},
       {"repeated hour at the very start", times({"02:40", "02:10", "02:20"}), {}},
+      {"hourly across the change", times({"00:00", "01:00", "02:00", "02:00", "03:00"}), {}},
       {"window drops a repeated line", times({"02:40", "02:10", "02:30"}), windowed},
       {"warnings over their cap, malformed first in a later block",
        times({"01:00", "01:10"}) + malformed_lines + times({"01:20"}) + malformed_lines,
@@ -138,19 +149,62 @@ TEST(BlockJoinTest, EveryBlockSizeGivesTheResultOfOneBlock) {
   }
 }
 
-TEST(BlockJoinTest, SettlesRepeatedTimesAndCountsAcrossBlocks) {
+TEST(BlockJoinTest, SettlesRepeatedTimesAcrossBlocks) {
+  // Each line is 42 bytes: reads of 42 put every line in a block of its own.
+  const struct {
+    const char* tz;
+    const char* date;
+    std::string text;
+    std::vector<int64_t> minutes;  // after midnight UTC of `date`
+  } cases[] = {
+      // 02:10 after 02:50 is the second 02:10; so is 02:30 after 03:10, which
+      // still lies before it (time goes backwards there).
+      {"Europe/Berlin",
+       "25/10/2015",
+       times({"01:50", "02:40", "02:50", "02:10", "03:10", "02:30"}),
+       {-10, 40, 50, 70, 130, 90}},
+      // An hourly log writes the repeated hour twice.
+      {"Europe/Berlin",
+       "25/10/2015",
+       times({"00:00", "01:00", "02:00", "02:00", "03:00"}),
+       {-120, -60, 0, 60, 120}},
+      // Two rows in one second, and an event log that repeats a time 75 minutes on.
+      {"Europe/Berlin",
+       "25/10/2015",
+       times({"02:20", "02:30", "02:30", "02:40"}),
+       {20, 30, 30, 40}},
+      {"Europe/Berlin",
+       "25/10/2015",
+       times({"00:55", "02:10", "02:10", "02:15"}),
+       {-65, 10, 10, 15}},
+      // Lord Howe repeats half an hour.
+      {"Australia/Lord_Howe",
+       "05/04/2015",
+       times_on("05/04/2015", {"01:00", "01:30", "01:30", "02:00"}),
+       {-600, -570, -540, -510}},
+      {"Australia/Lord_Howe",
+       "05/04/2015",
+       times_on("05/04/2015", {"01:30", "01:30", "01:30"}),
+       {-570, -570, -570}},
+  };
+  for (const auto& c : cases) {
+    ScopedTimeZone zone(c.tz);
+    std::vector<uint64_t> expected;
+    for (int64_t m : c.minutes) expected.push_back(utc_ticks(c.date, m));
+    for (size_t read_size : {42, 1 << 20}) {
+      EXPECT_EQ(convert_in_blocks(c.text, read_size, zone.zone, {}).ticks, expected)
+          << c.text << "in reads of " << read_size;
+    }
+  }
+}
+
+TEST(BlockJoinTest, CountsAndCapsWarningsAcrossBlocks) {
   ScopedTimeZone berlin("Europe/Berlin");
-  // 02:10 after 02:50 is the second 02:10 (CET); so is 02:30 after 03:10,
-  // which still lies before it: time went backwards. Each line is 42 bytes:
-  // reads of 42 put every line in a block of its own.
-  const std::string text = times({"01:50", "02:40", "02:50", "02:10", "03:10", "02:30"});
-  const Joined joined = convert_in_blocks(text, 42, berlin.zone, {});
-  EXPECT_EQ(joined.ticks,
-            (std::vector<uint64_t>{utc_on_25th(-10), utc_on_25th(40), utc_on_25th(50),
-                                   utc_on_25th(70), utc_on_25th(130), utc_on_25th(90)}));
-  // Each result ends with the counts of the five kinds shown up to ten times.
-  ASSERT_EQ(joined.warnings.size(), 1u + 5);
-  EXPECT_EQ(joined.warnings[0].substr(0, 3), "6: ");
+  const Joined joined = convert_in_blocks(
+      times({"01:50", "02:40", "02:50", "02:10", "03:10", "02:30"}), 42, berlin.zone, {});
+  // Each result ends with the counts of the nine kinds shown up to ten times.
+  ASSERT_EQ(joined.warnings.size(), 1u + 9);
+  EXPECT_EQ(joined.warnings[0].substr(0, 3), "6: ");  // time goes backwards
   EXPECT_EQ(joined.lines, 6u);
   EXPECT_EQ(joined.valid, 6u);
 
@@ -159,7 +213,7 @@ TEST(BlockJoinTest, SettlesRepeatedTimesAndCountsAcrossBlocks) {
   const Joined capped = convert_in_blocks(times({"01:00"}) + bad + bad, 7, berlin.zone, {});
   EXPECT_EQ(capped.malformed, 24u);
   EXPECT_EQ(capped.first_malformed, 2u);
-  EXPECT_EQ(capped.warnings.size(), 10u + 5);  // ten shown, then the counts
+  EXPECT_EQ(capped.warnings.size(), 10u + 9);  // ten shown, then the counts
   EXPECT_EQ(capped.warnings[10], "24");        // malformed lines come first
   EXPECT_EQ(capped.warnings[9].substr(0, 4), "11: ");
 }

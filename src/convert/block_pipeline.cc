@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -122,10 +123,14 @@ void convert_in_order(BlockReader& reader, const BlockSettings& settings, const 
   BlockWorker caller{zone, {}};
   std::vector<std::thread> workers;
   for (int i = 1; i < threads; ++i) {
-    workers.emplace_back([&p, zone] {
-      BlockWorker worker{zone, {}};
-      work(p, worker);
-    });
+    try {
+      workers.emplace_back([&p, zone] {
+        BlockWorker worker{zone, {}};
+        work(p, worker);
+      });
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had (a process limit): the ones started do the work
+    }
   }
 
   bool stopping = false;

@@ -15,7 +15,9 @@ using BlockSink = std::function<bool(BlockResult& result)>;
 
 // Reads `reader` block by block to the end of its text, converts the blocks
 // with `settings` on `threads` threads (each with its own copy of `zone`) and
-// hands each result to `on_block`. Once `on_block` returns false no more
+// hands each result to `on_block`. A thread that cannot be started leaves the
+// work to those that were, down to the calling thread alone, with the same
+// results. Once `on_block` returns false no more
 // blocks are read, and those already read are converted but not handed on.
 // Returns when every thread has ended.
 void convert_in_order(BlockReader& reader, const BlockSettings& settings, const TimeZone& zone,

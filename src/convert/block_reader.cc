@@ -27,9 +27,9 @@ Line last_line(char* start, size_t size) {
 
 }  // namespace
 
-size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, bool& read_failed) {
+size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, int& read_error) {
   const SizeResult read = read_some(file, at, room);
-  if (read.error != 0) read_failed = true;
+  if (read.error != 0) read_error = read.error;
   if (read.bytes == 0) {
     at_eof = true;
     return 0;
@@ -45,33 +45,50 @@ void block_reader_init(BlockReader& reader, FileHandle file, size_t read_size) {
   reader = BlockReader{};
   reader.file = file;
   reader.read_size = read_size;
-  reader.carry = std::make_unique_for_overwrite<char[]>(kMaxLineLength + 2);
 }
 
 void block_init(Block& block, const BlockReader& reader) {
-  // The longest line with its CR LF, then one whole read.
-  block.capacity = kMaxLineLength + 2 + reader.read_size;
+  // One read and the rest of a line carried over; room for longer lines comes when they do.
+  block.capacity = reader.read_size + 4096;
   block.data = std::make_unique_for_overwrite<char[]>(block.capacity);
   block.size = 0;
   block.overlong_head = false;
 }
 
+namespace {
+
+// Makes room for `size` bytes in `block`, keeping its first `kept` bytes. It
+// grows by doubling, up to the longest line with its CR LF and one read.
+void reserve(Block& b, size_t size, size_t kept, const BlockReader& r) {
+  if (size <= b.capacity) return;
+  const size_t most = kMaxLineLength + 2 + std::max<size_t>(r.read_size, 3);
+  const size_t capacity = std::max(size, std::min(2 * b.capacity, most));
+  auto data = std::make_unique_for_overwrite<char[]>(capacity);
+  std::memcpy(data.get(), b.data.get(), kept);
+  b.data = std::move(data);
+  b.capacity = capacity;
+}
+
+}  // namespace
+
 bool next_block(BlockReader& r, Block& b) {
   b.overlong_head = false;
-  std::memcpy(b.data.get(), r.carry.get(), r.carry_size);
-  size_t used = r.carry_size;
-  r.carry_size = 0;
+  // Each read brings at most `room` bytes (3 at least, for a byte-order mark).
+  const size_t room = std::max<size_t>(r.read_size, 3);
+  reserve(b, r.carry.size() + room, 0, r);
+  std::memcpy(b.data.get(), r.carry.data(), r.carry.size());
+  size_t used = r.carry.size();
+  r.carry.clear();
   while (!r.at_eof) {
+    reserve(b, used + room, used, r);
     char* const fresh = b.data.get() + used;
-    size_t got =
-        read_text(r.file, fresh, std::min(r.read_size, b.capacity - used), r.at_eof, r.read_failed);
+    size_t got = read_text(r.file, fresh, r.read_size, r.at_eof, r.read_error);
     if (r.at_start) {
       // A byte-order mark may be split over the first reads. The block still
       // gets no more than one read's worth (or the mark's 3 bytes), so that
       // its records fit the room block_result_init gives them.
-      const size_t room = std::max<size_t>(r.read_size, 3);
       while (got < 3 && !r.at_eof)
-        got += read_text(r.file, fresh + got, room - got, r.at_eof, r.read_failed);
+        got += read_text(r.file, fresh + got, room - got, r.at_eof, r.read_error);
       r.at_start = false;
       const size_t mark = byte_order_mark_length(fresh, got);
       std::memmove(fresh, fresh + mark, got - mark);
@@ -87,12 +104,13 @@ bool next_block(BlockReader& r, Block& b) {
       r.skipping = false;
     }
     // The bytes before `fresh` hold no line feed: the last one, if any, is among the new ones.
-    const size_t last = std::string_view(fresh, got).rfind('\n');
+    // A forward search first passes over the middle of a long line at memchr's speed.
+    const std::string_view chunk(fresh, got);
+    const size_t last = chunk.find('\n') == std::string_view::npos ? chunk.npos : chunk.rfind('\n');
     used += got;
     if (last != std::string_view::npos) {
       b.size = static_cast<size_t>(fresh - b.data.get()) + last + 1;
-      r.carry_size = used - b.size;
-      std::memcpy(r.carry.get(), b.data.get() + b.size, r.carry_size);
+      r.carry.assign(b.data.get() + b.size, used - b.size);
       return true;
     }
     if (used > kMaxLineLength + 1) {

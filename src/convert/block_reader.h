@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -39,30 +40,29 @@ struct Block {
 
 struct BlockReader {
   FileHandle file;
-  size_t read_size = 0;           // bytes asked for per read
-  std::unique_ptr<char[]> carry;  // the start of a line that the last block did not end
-  size_t carry_size = 0;
+  size_t read_size = 0;  // bytes asked for per read
+  std::string carry;     // the start of a line that the last block did not end
   bool at_start = true;  // nothing read yet: a byte-order mark may come first
   bool at_eof = false;
-  bool read_failed = false;
+  int read_error = 0;     // the system's code for the read that failed, 0 while none has
   bool skipping = false;  // dropping the rest of an overlong line
 };
 
 // Reads up to `room` bytes from `file` into `at` and returns how many are text:
 // those before a 0x1A, 0 at the end of the file. Sets `at_eof` when the text
-// has ended, and also `read_failed` when a read failed.
-size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, bool& read_failed);
+// has ended, and also `read_error` when a read failed.
+size_t read_text(FileHandle file, char* at, size_t room, bool& at_eof, int& read_error);
 
 // Prepares `reader` for the open file `file` (not owned); each block is
 // filled by reads of `read_size` bytes.
 void block_reader_init(BlockReader& reader, FileHandle file, size_t read_size);
 
-// Makes `block` able to hold what next_block fills in, and empty.
+// Makes `block` ready for next_block, which gives it more room as lines need it, and empty.
 void block_init(Block& block, const BlockReader& reader);
 
 // Fills `block` with the next whole lines: what one read brings, cut after
 // its last line feed (more reads when a line is longer). Returns false when
-// the file has no more text (or a read failed: then `read_failed` is set).
+// the file has no more text (or a read failed: then `read_error` is set).
 bool next_block(BlockReader& reader, Block& block);
 
 // The lines of a block one after the other: `line` is set to the next one

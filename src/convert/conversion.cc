@@ -17,11 +17,12 @@
 
 namespace {
 
-// Tells what went wrong with the history file, if anything did.
-void report_history_fault(const HistoryWriter& writer) {
+// Tells what went wrong with the history file, if anything did: the message,
+// and why on standard error.
+void report_history_fault(const HistoryWriter& writer, Warnings& warnings) {
   switch (writer.fault) {
     case HistoryFault::kNone:
-      break;
+      return;
     case HistoryFault::kCreate:
       console_message("    Could not create file: ", writer.path, "\n");
       break;
@@ -29,6 +30,46 @@ void report_history_fault(const HistoryWriter& writer) {
       console_message("\n    Could not write file: ", writer.path, "\n");
       break;
   }
+  note_failure(warnings, writer.path, 0,
+               writer.error != 0 ? error_text(writer.error)
+                                 : "not a regular file (a device or another special file)");
+}
+
+// Why open_for_reading gave no file, in the system's words where it has them.
+std::string open_fault_text(const OpenedFile& opened) {
+  switch (opened.fault) {
+    case OpenFault::kDirectory:
+      return "Is a directory";
+    case OpenFault::kNotRegular:
+      return "not a regular file (a pipe, a device or another special file)";
+    case OpenFault::kNone:
+    case OpenFault::kOpen:
+    case OpenFault::kStatus:
+      break;
+  }
+  return error_text(opened.error);
+}
+
+// Reports a file that would not open: the message, and why on standard error.
+ConversionResult report_open_fault(const std::string& path, const OpenedFile& opened,
+                                   Warnings& warnings) {
+  console_message("    Could not open file: ", path, "\n");
+  note_failure(warnings, path, 0, open_fault_text(opened));
+  return ConversionResult::kFailed;
+}
+
+// Tells why a history file that replaced the one before holds its header only.
+void warn_no_records(Warnings& warnings, std::string_view data_path, const JoinState& state) {
+  if (!count_warning(warnings, WarningKind::kNoRecords)) return;
+  const std::string why =
+      state.valid > 0
+          ? "the time window /i /f dropped " +
+                (state.valid == 1 ? std::string("its one line")
+                                  : "all " + std::to_string(state.valid) + " lines") +
+                " with a valid date and time"
+          : std::string(state.lines == 0 ? "the file is empty" : "the file holds blank lines only");
+  show_warning(warnings, WarningKind::kNoRecords, data_path, 0,
+               why + "; the history file holds its header only");
 }
 
 // Ends a run that has failed or stopped: the history file stays as it was.
@@ -58,11 +99,13 @@ ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
   block_reader_init(reader, data_file, block_read_size(options, writer.record_length));
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
   JoinState state;
+  uint64_t records = 0;
   convert_in_order(reader, settings, zone, options.threads, [&](BlockResult& block) {
     for (uint64_t i = 0; i < block.lines; ++i) progress_next_line(counter);
     join_block(state, block, settings, warnings);
+    records += block.used / writer.record_length;
     if (!write_records(writer, block.records.get(), block.used)) {
-      report_history_fault(writer);
+      report_history_fault(writer, warnings);
       return false;
     }
     return stop_signal_number() == 0;
@@ -77,8 +120,9 @@ ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
     console_message("\n    Conversion interrupted: ", writer.path, "\n");
     return abandon(writer, ConversionResult::kInterrupted);
   }
-  if (reader.read_failed) {
+  if (reader.read_error != 0) {
     console_message("\n    Could not read file: ", data_path, "\n");
+    note_failure(warnings, data_path, 0, error_text(reader.read_error));
     return abandon(writer, ConversionResult::kFailed);
   }
   if (writer.fault != HistoryFault::kNone) return abandon(writer, ConversionResult::kFailed);
@@ -86,12 +130,18 @@ ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
   // format: keeping the old history file is the only useful result.
   if (state.malformed > 0 && state.valid == 0) {
     console_message("    No valid line in file: ", data_path, "\n");
+    note_failure(warnings, data_path, 0,
+                 (state.malformed == 1
+                      ? std::string("its one line does not start")
+                      : "none of its " + std::to_string(state.malformed) + " lines starts") +
+                     " with a valid date and time DD/MM/YYYY HH:MM:SS");
     return abandon(writer, ConversionResult::kFailed);
   }
   if (!commit_history(writer)) {
-    report_history_fault(writer);
+    report_history_fault(writer, warnings);
     return ConversionResult::kFailed;
   }
+  if (records == 0) warn_no_records(warnings, data_path, state);
   return ConversionResult::kOk;
 }
 
@@ -114,55 +164,64 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   CompanionPaths paths;
   if (!companion_paths(data_path, paths)) {
     console_message("\n  Invalid Filename: ", data_path, "\n");
+    note_failure(warnings, data_path, 0,
+                 "the file name has no '.' before which to put .HST and .HDR");
     return ConversionResult::kFailed;
   }
   console_message("\n* Creating file ", paths.history, "\n");
 
   if (has_extension(data_path, "HST")) {
     console_message("    Data file and history file are the same: ", data_path, "\n");
+    note_failure(warnings, data_path, 0, "a history file is no data file");
     return ConversionResult::kFailed;
   }
 
   paths.header = tag_header_to_read(paths.header);
-  const OwnedFile header_file(open_for_reading(paths.header).file);
-  if (!is_open(header_file.handle)) {
-    console_message("    Could not open file: ", paths.header, "\n");
-    return ConversionResult::kFailed;
-  }
+  const OpenedFile header = open_for_reading(paths.header);
+  const OwnedFile header_file(header.file);
+  if (!is_open(header_file.handle)) return report_open_fault(paths.header, header, warnings);
   BlockReader header_reader;
   block_reader_init(header_reader, header_file.handle, 64 * 1024);
-  int name_lines = 0;
-  const TagHeaderStatus header_status = read_tag_header(header_reader, tags, name_lines);
+  TagHeaderLayout header_layout;
+  const TagHeaderStatus header_status = read_tag_header(header_reader, tags, header_layout);
+  const int header_error = header_reader.read_error;
   header_reader = BlockReader{};
   if (header_status == TagHeaderStatus::kOk) {
-    check_tag_names(tags, name_lines, paths.header, warnings);
+    check_tag_names(tags, header_layout, paths.header, warnings);
   }
   switch (header_status) {
     case TagHeaderStatus::kOk:
       break;
     case TagHeaderStatus::kInvalidCount:
       console_message("    Invalid tag count in file: ", paths.header, "\n");
-      return ConversionResult::kFailed;
+      break;
     case TagHeaderStatus::kNameTooLong:
       console_message("    Tag name too long in file: ", paths.header, "\n");
-      return ConversionResult::kFailed;
+      break;
     case TagHeaderStatus::kTagListTooLong:
       console_message("    Tag list too long in file: ", paths.header, "\n");
+      break;
+    case TagHeaderStatus::kReadFailed:
+      console_message("    Could not read file: ", paths.header, "\n");
+      note_failure(warnings, paths.header, 0, error_text(header_error));
       return ConversionResult::kFailed;
+  }
+  if (header_status != TagHeaderStatus::kOk) {
+    const TagHeaderFault fault = tag_header_fault(header_status, header_layout);
+    note_failure(warnings, paths.header, fault.line, fault.reason);
+    return ConversionResult::kFailed;
   }
 
   const OpenedFile data = open_for_reading(data_path);
   const OwnedFile data_file(data.file);
-  if (!is_open(data_file.handle)) {
-    console_message("    Could not open file: ", data_path, "\n");
-    return ConversionResult::kFailed;
-  }
+  if (!is_open(data_file.handle)) return report_open_fault(data_path, data, warnings);
   // A data file reached through another name of the history file would be
   // emptied by creating the history file.
   FileIdentity history_identity;
   if (identity_of(paths.history, history_identity).error == 0 &&
       history_identity == data.identity) {
     console_message("    Data file and history file are the same: ", data_path, "\n");
+    note_failure(warnings, data_path, 0, "it is another name of " + paths.history);
     return ConversionResult::kFailed;
   }
   if (stop_signal_number() != 0) {
@@ -172,7 +231,7 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
 
   HistoryWriter writer;
   if (!create_history_file(paths.history, tags, writer)) {
-    report_history_fault(writer);
+    report_history_fault(writer, warnings);
     return ConversionResult::kFailed;
   }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");

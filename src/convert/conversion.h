@@ -27,9 +27,9 @@ bool companion_paths(const std::string& data_path, CompanionPaths& paths);
 
 // Converts the data file `data_path` (as given on the command line) into its
 // history file, reporting progress and every failure on the console. `tags`
-// is refilled from the tag header file; `zone` shifts local times to UTC. A local
-// time that occurs twice takes its earlier instant, or its later one when the
-// previous line with a valid date and time was converted past the earlier one.
+// is refilled from the tag header file; `zone` shifts local times to UTC (a
+// local time that occurs twice takes the instant the lines before it point
+// to: see block_conversion.cc).
 // Then writes `warnings` (which may hold some already) with those about this
 // file's input to standard error, and empties it.
 ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,

@@ -11,6 +11,7 @@
 
 namespace {
 
+constexpr size_t kDateEnd = 10;
 constexpr size_t kTimeColumn = 11;
 constexpr size_t kFractionColumn = 19;
 
@@ -82,7 +83,9 @@ bool read_canonical(const char* line, size_t size, int& day, int& month, int& ye
   return true;
 }
 
-// The date and time by the field rules, for lines of any other shape.
+// The date and time by the field rules, for lines of any other shape. The
+// time follows a date that ends at column 10 from column 11 on, else right
+// where the date ends. `time_end` receives where the seconds end.
 bool read_fields(const char* line, size_t size, int& day, int& month, int& year, int& hour,
                  int& minute, int& second, size_t& time_end) {
   Cursor date{line, size, 0};
@@ -90,14 +93,26 @@ bool read_fields(const char* line, size_t size, int& day, int& month, int& year,
       !expect(date, '/') || !read_field(date, 4, year)) {
     return false;
   }
-  if (size <= kTimeColumn) return false;
-  Cursor time{line, size, kTimeColumn};
+  const size_t time_start = date.pos == kDateEnd ? kTimeColumn : date.pos;
+  if (size <= time_start) return false;
+  Cursor time{line, size, time_start};
   if (!read_field(time, 2, hour) || !expect(time, ':') || !read_field(time, 2, minute) ||
       !expect(time, ':') || !read_field(time, 2, second)) {
     return false;
   }
   time_end = time.pos;
   return true;
+}
+
+// Whether values that follow seconds ending at `time_end`, before column 19,
+// start at column 20 all the same, as in a line padded to the usual shape:
+// blanks up to column 19, which holds white space or the separator.
+bool padded_to_usual_shape(const char* line, size_t size, size_t time_end, char separator) {
+  if (time_end >= kFractionColumn || size <= kFractionColumn) return false;
+  for (size_t pos = time_end; pos < kFractionColumn; ++pos) {
+    if (line[pos] != ' ') return false;
+  }
+  return is_space(line[kFractionColumn]) || line[kFractionColumn] == separator;
 }
 
 // The date and time fields as read, before the range checks.
@@ -108,8 +123,8 @@ struct Fields {
 enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute, kSecond };
 
 // Inlined into parse_line_timestamp, which every line goes through.
-[[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, Fields& f,
-                                                   size_t& values_column) {
+[[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, char separator,
+                                                   Fields& f, size_t& values_column) {
   size_t time_end = kFractionColumn;
   if (!read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second) &&
       !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {
@@ -117,12 +132,10 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
   }
 
   f.millisecond = 0;
-  values_column = kValuesColumn;
-  if (size > kFractionColumn && line[kFractionColumn] == '.') {
-    // The fraction must follow the seconds directly; its first three digits
-    // are the milliseconds, the values start past the separator after it.
-    if (time_end != kFractionColumn) return Fault::kFraction;
-    size_t pos = kFractionColumn + 1;
+  if (time_end < size && line[time_end] == '.') {
+    // A fraction follows the seconds directly; its first three digits are the
+    // milliseconds, and the values start one column past its end.
+    size_t pos = time_end + 1;
     const size_t first_digit = pos;
     int scale = 100;
     for (; pos < size && is_digit(line[pos]); ++pos) {
@@ -131,6 +144,11 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
     }
     if (pos == first_digit) return Fault::kFraction;
     values_column = pos + 1;
+  } else if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
+      [[likely]] {
+    values_column = kValuesColumn;
+  } else {
+    values_column = time_end + 1;
   }
 
   if (f.year < 1601 || f.year > 30827) return Fault::kYear;
@@ -144,10 +162,10 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
 
 }  // namespace
 
-bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
+bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
                           size_t& values_column) {
   Fields f;
-  if (read_timestamp(line, size, f, values_column) != Fault::kNone) return false;
+  if (read_timestamp(line, size, separator, f, values_column) != Fault::kNone) return false;
   stamp.year = static_cast<uint16_t>(f.year);
   stamp.month = static_cast<uint16_t>(f.month);
   stamp.day_of_week = 0;
@@ -165,7 +183,8 @@ std::string timestamp_fault(const char* line, size_t size) {
   const auto number = [](const char* what, int value) {
     return std::string(what) + " " + std::to_string(value) + " out of range";
   };
-  switch (read_timestamp(line, size, f, values_column)) {
+  // The separator only moves where the values start, never whether the line is refused.
+  switch (read_timestamp(line, size, '\t', f, values_column)) {
     case Fault::kNone:
       return "";
     case Fault::kShape:

@@ -17,17 +17,21 @@ struct LineTimestamp {
   uint16_t millisecond = 0;
 };
 
-// Column of the first value in a line whose time has no fraction of a second.
+// Column of the first value in a line of the usual shape, 'DD/MM/YYYY HH:MM:SS'.
 constexpr size_t kValuesColumn = 20;
 
-// Parses 'DD/MM/YYYY' from column 0 and 'HH:MM:SS' from column 11 of
-// [line, line + size), with an optional fraction ".f..." when column 19 holds
-// ".". Each number field skips leading white space and takes one optional sign
-// and at most 2 (year: 4) characters. Returns false when a field does not
-// parse or lies outside the calendar (years 1601-30827). On success
-// `values_column` is where the values begin: 20, or one column past the
-// separator that follows the fraction digits.
-bool parse_line_timestamp(const char* line, size_t size, LineTimestamp& stamp,
+// Parses the date 'DD/MM/YYYY' from column 0 and the time 'HH:MM:SS' of
+// [line, line + size): from column 11 when the date ends at column 10, else
+// right where the date ends. Each number field skips leading white space and
+// takes one optional sign and at most 2 (year: 4) characters. A '.' right
+// after the seconds starts a fraction, whose first three digits are the
+// milliseconds. Returns false when a field does not parse, a '.' has no digit
+// after it, or a field lies outside the calendar (years 1601-30827).
+// On success `values_column` is where the values begin: one column past the
+// fraction, else one past the seconds; but 20 when the seconds end before
+// column 19 followed by blanks only up to it and column 19 holds white space
+// or `separator`, as in a line padded to the usual shape.
+bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
                           size_t& values_column);
 
 // Why parse_line_timestamp refuses a line, in a few words ("month 13 out of

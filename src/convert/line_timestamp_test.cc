@@ -12,10 +12,10 @@ struct Parsed {
   size_t values_column;
 };
 
-Parsed parse(const std::string& line) {
+Parsed parse(const std::string& line, char separator = '\t') {
   LineTimestamp stamp;
   size_t column = 0;
-  const bool ok = parse_line_timestamp(line.data(), line.size(), stamp, column);
+  const bool ok = parse_line_timestamp(line.data(), line.size(), separator, stamp, column);
   return {ok,           stamp.year,   stamp.month,       stamp.day, stamp.hour,
           stamp.minute, stamp.second, stamp.millisecond, column};
 }
@@ -39,7 +39,18 @@ TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
       {"29/02/2000 00:00:00", {true, 2000, 2, 29, 0, 0, 0, 0, 20}},
       {"01/01/1601 00:00:00", {true, 1601, 1, 1, 0, 0, 0, 0, 20}},
       // The year field is four characters wide: the fifth digit goes to the time's column.
-      {"31/12/30827 23:59:59", {true, 3082, 12, 31, 23, 59, 59, 0, 20}},
+      {"31/12/30827 23:59:59", {true, 3082, 12, 31, 23, 59, 59, 0, 21}},
+      // Fields without their leading zero: the time follows the date where it ends, the
+      // values the seconds or the fraction.
+      {"5/3/2015 9:05:07\t1.5\t2.5", {true, 2015, 3, 5, 9, 5, 7, 0, 17}},
+      {"05/3/2015 10:00:10\t1", {true, 2015, 3, 5, 10, 0, 10, 0, 19}},
+      {"05/03/2015 9:00:00\t1\t2", {true, 2015, 3, 5, 9, 0, 0, 0, 19}},
+      {"5/3/2015 9:05:07.250\t1\t2", {true, 2015, 3, 5, 9, 5, 7, 250, 21}},
+      {"05/03/2015 1:2:3   .5 1", {true, 2015, 3, 5, 1, 2, 3, 0, 17}},
+      // A short time padded with blanks to the usual shape keeps its values at column 20.
+      {"05/03/2015 9:05:07 \t1\t2", {true, 2015, 3, 5, 9, 5, 7, 0, 20}},
+      {"05/03/2015 9:5:7   \t1", {true, 2015, 3, 5, 9, 5, 7, 0, 20}},
+      {"05/03/2015 9:05:07 x1", {true, 2015, 3, 5, 9, 5, 7, 0, 19}},
   };
   for (const auto& c : cases) {
     const Parsed p = parse(c.line);
@@ -62,12 +73,12 @@ TEST(ParseLineTimestampTest, RejectsMalformedLines) {
       "05/03/2015 ",
       "05/03/2015 10:20",
       "05-03-2015 10:20:30",
-      "05/03/15 10:20:30",  // the time is read at column 11 whatever the date took
+      "05/03/15 10:20:30",     // a two-digit year is out of range
+      "05/03/2015 9:00:0. 1",  // a '.' right after short seconds starts a fraction
       "aa/03/2015 10:20:30",
       "05/03/2015 10:20:xx",
       "05/03/2015 10:20:30.",     // a fraction needs a digit
       "05/03/2015 10:20:30.x 1",  //
-      "05/03/2015 1:2:3   .5 1",  // the time must end where the fraction starts
       "00/03/2015 10:20:30",
       "32/01/2015 10:20:30",
       "29/02/2015 10:20:30",
@@ -88,14 +99,21 @@ TEST(ParseLineTimestampTest, RejectsMalformedLines) {
   for (const auto& line : cases) EXPECT_FALSE(parse(line).ok) << line;
 }
 
+TEST(ParseLineTimestampTest, PaddingKeepsTheUsualColumnForItsSeparator) {
+  // Column 19 holds the separator, or white space: the values start at column 20.
+  EXPECT_EQ(parse("05/03/2015 9:00:00 ;1;2", ';').values_column, 20u);
+  EXPECT_EQ(parse("05/03/2015 9:00:00 1 2", ' ').values_column, 19u);
+  EXPECT_EQ(parse("05/03/2015 9:00:00 ;1;2", ',').values_column, 19u);
+}
+
 TEST(CivilSecondsTest, CountsFromTheUnixEpoch) {
   LineTimestamp stamp;
   size_t column;
   const std::string line = "05/03/2015 10:20:30";
-  ASSERT_TRUE(parse_line_timestamp(line.data(), line.size(), stamp, column));
+  ASSERT_TRUE(parse_line_timestamp(line.data(), line.size(), '\t', stamp, column));
   EXPECT_EQ(civil_seconds(stamp), 1425550830);
   const std::string early = "01/01/1601 00:00:00";
-  ASSERT_TRUE(parse_line_timestamp(early.data(), early.size(), stamp, column));
+  ASSERT_TRUE(parse_line_timestamp(early.data(), early.size(), '\t', stamp, column));
   EXPECT_EQ(civil_seconds(stamp), -11644473600);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/block_reader.h"
+#include "convert/value_layout.h"
 
 namespace {
 
@@ -42,16 +43,59 @@ void warn_malformed_line(Warnings& w, LinePlace place, std::string_view line,
                "skipped malformed line (" + why + "): " + quote_line(line));
 }
 
-void warn_misaligned_value(Warnings& w, LinePlace place, std::string_view line, size_t column,
-                           int tag, const TagTable& tags) {
-  if (!count_warning(w, WarningKind::kMisaligned)) return;
-  const std::string_view field = line.substr(column, 10);
-  show_warning(w, WarningKind::kMisaligned, place.path, place.number,
-               "columns " + std::to_string(column + 1) + "-" + std::to_string(column + 10) +
-                   " of tag " + std::to_string(tag + 1) + " (" + std::string(tag_name(tags, tag)) +
-                   ") hold " + quote_line(field) +
-                   ": values do not line up with the fixed-width columns; for a delimited file "
-                   "use /e");
+namespace {
+
+std::string tag_columns(size_t column, int tag, const TagTable& tags) {
+  return "columns " + std::to_string(column + 1) + "-" + std::to_string(column + 10) + " of tag " +
+         std::to_string(tag + 1) + " (" + std::string(tag_name(tags, tag)) + ")";
+}
+
+}  // namespace
+
+void warn_unusual_fixed_fields(Warnings& w, LinePlace place, std::string_view line, size_t start,
+                               int first, const double* values, const TagTable& tags,
+                               bool& check_alignment) {
+  for (int k = first; k < tags.count; ++k) {
+    const size_t column = start + 11 * static_cast<size_t>(k);
+    switch (fixed_field_fault(line.data(), line.size(), column)) {
+      case FieldFault::kNone:
+        break;
+      case FieldFault::kMisaligned:
+        if (!check_alignment) break;
+        check_alignment = false;
+        if (!count_warning(w, WarningKind::kMisaligned)) break;
+        show_warning(w, WarningKind::kMisaligned, place.path, place.number,
+                     tag_columns(column, k, tags) + " hold " + quote_line(line.substr(column, 10)) +
+                         ": values do not line up with the fixed-width columns; for a delimited "
+                         "file use /e");
+        break;
+      case FieldFault::kBlank:
+        if (!count_warning(w, WarningKind::kBlankField)) break;
+        show_warning(
+            w, WarningKind::kBlankField, place.path, place.number,
+            tag_columns(column, k, tags) + " are blank; read as " +
+                (values[k] == 0.0 ? "0" : value_text(values[k]) + ", the next number after them"));
+        break;
+      case FieldFault::kNotANumber:
+        if (!count_warning(w, WarningKind::kNotANumber)) break;
+        show_warning(w, WarningKind::kNotANumber, place.path, place.number,
+                     tag_columns(column, k, tags) + " hold " + quote_line(line.substr(column, 10)) +
+                         ", which is not a number; read as 0");
+        break;
+      case FieldFault::kBeyondLine:
+        if (count_warning(w, WarningKind::kShortLine)) {
+          const std::string tags_read =
+              k + 1 == tags.count
+                  ? "tag " + std::to_string(k + 1) + " reads"
+                  : "tags " + std::to_string(k + 1) + " to " + std::to_string(tags.count) + " read";
+          show_warning(w, WarningKind::kShortLine, place.path, place.number,
+                       "the line ends before column " + std::to_string(column + 1) +
+                           ", where tag " + std::to_string(k + 1) + " (" +
+                           std::string(tag_name(tags, k)) + ") starts; " + tags_read + " 0");
+        }
+        return;  // every later tag lies beyond the line too
+    }
+  }
 }
 
 void warn_field_count(Warnings& w, LinePlace place, int fields, int count) {
@@ -68,15 +112,23 @@ void warn_field_count(Warnings& w, LinePlace place, int fields, int count) {
   show_warning(w, WarningKind::kFieldCount, place.path, place.number, text);
 }
 
-void warn_not_a_number(Warnings& w, LinePlace place, std::string_view line, size_t start,
-                       char separator, int field, double value) {
-  if (!count_warning(w, WarningKind::kNotANumber)) return;
+void warn_non_numbers(Warnings& w, LinePlace place, std::string_view line, size_t start,
+                      char separator, int first, int count, const double* values) {
   std::string_view rest = start < line.size() ? line.substr(start) : std::string_view();
-  for (int k = 0; k < field; ++k) rest.remove_prefix(rest.find(separator) + 1);
-  const std::string_view text = rest.substr(0, rest.find(separator));
-  show_warning(w, WarningKind::kNotANumber, place.path, place.number,
-               "field " + std::to_string(field + 1) + " " + quote_line(text) +
-                   " is not a number; read as " + value_text(value));
+  for (int k = 0; k < count; ++k) {
+    const size_t end = rest.find(separator);
+    const std::string_view field = rest.substr(0, end);
+    if (k >= first &&
+        !delimited_field_is_number(field.data(), field.data() + field.size(),
+                                   line.data() + line.size()) &&
+        count_warning(w, WarningKind::kNotANumber)) {
+      show_warning(w, WarningKind::kNotANumber, place.path, place.number,
+                   "field " + std::to_string(k + 1) + " " + quote_line(field) +
+                       " is not a number; read as " + value_text(values[k]));
+    }
+    if (end == std::string_view::npos) return;  // the last field; later tags repeat it
+    rest.remove_prefix(end + 1);
+  }
 }
 
 void warn_backwards(Warnings& w, LinePlace place, const LineTimestamp& stamp,

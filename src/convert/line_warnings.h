@@ -22,18 +22,22 @@ enum class MalformedReason { kTimestamp, kTooLong, kBefore1601 };
 void warn_malformed_line(Warnings& warnings, LinePlace place, std::string_view line,
                          MalformedReason reason);
 
-// A fixed-width value of tag `tag`, read from column `column`, whose number
-// ends inside its 10 columns with something other than blanks after it.
-void warn_misaligned_value(Warnings& warnings, LinePlace place, std::string_view line,
-                           size_t column, int tag, const TagTable& tags);
+// The unusual fixed-width fields of a line whose values start at `start`,
+// from tag `first` on (LayoutFindings::unusual), which read as `values`: a
+// misaligned number (told when `check_alignment`, which then turns false), a
+// blank field, text that is not a number, and the line ending before a tag.
+void warn_unusual_fixed_fields(Warnings& warnings, LinePlace place, std::string_view line,
+                               size_t start, int first, const double* values, const TagTable& tags,
+                               bool& check_alignment);
 
 // A delimited line with `fields` fields for `count` tags.
 void warn_field_count(Warnings& warnings, LinePlace place, int fields, int count);
 
-// Delimited field `field` (from 0) of the text from `start` on, which is not
-// one number; it read as `value`.
-void warn_not_a_number(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
-                       char separator, int field, double value);
+// Every delimited field of the text from `start` on, from field `first` on
+// (LayoutFindings::not_a_number) up to the last of `count` tags, that is not
+// one number, with the value it read as.
+void warn_non_numbers(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
+                      char separator, int first, int count, const double* values);
 
 // A line whose time lies before that of the line with a valid time before it.
 void warn_backwards(Warnings& warnings, LinePlace place, const LineTimestamp& stamp,

@@ -23,8 +23,8 @@ Result read_header(const std::string& content) {
   block_reader_init(reader, handle_of_descriptor(fileno(file)), 4096);
   auto tags = std::make_unique<TagTable>();
   tags->count = 7;  // whatever an earlier run left
-  int name_lines;
-  Result result{read_tag_header(reader, *tags, name_lines), {}};
+  TagHeaderLayout layout;
+  Result result{read_tag_header(reader, *tags, layout), {}};
   for (int i = 0; i < tags->count; ++i) result.names.emplace_back(tag_name(*tags, i));
   std::fclose(file);
   return result;

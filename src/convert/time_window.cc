@@ -17,3 +17,15 @@ bool in_time_window(const LineTimestamp& stamp, const ConversionOptions& options
   if (options.has_finish && compare(stamp, options.finish) > 0) return false;
   return true;
 }
+
+bool window_admits_a_time(const ConversionOptions& options) {
+  LineTimestamp stamp;
+  for (stamp.hour = 0; stamp.hour < 24; ++stamp.hour) {
+    for (stamp.minute = 0; stamp.minute < 60; ++stamp.minute) {
+      for (stamp.second = 0; stamp.second < 60; ++stamp.second) {
+        if (in_time_window(stamp, options)) return true;
+      }
+    }
+  }
+  return false;
+}

@@ -9,3 +9,6 @@
 // finish bound, each where set. Both bounds are inclusive; the window never
 // wraps past midnight.
 bool in_time_window(const LineTimestamp& stamp, const ConversionOptions& options);
+
+// True when some time of day (00:00:00 to 23:59:59) lies in the window.
+bool window_admits_a_time(const ConversionOptions& options);

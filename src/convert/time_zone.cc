@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/posix_tz_rule.h"
 #include "platform/platform.h"
+#include "platform/posix_tz_rule.h"
 
 namespace {
 

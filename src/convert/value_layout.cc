@@ -18,6 +18,11 @@ bool all_blanks(const char* p, const char* end) {
   return true;
 }
 
+// Whether a field's number, which ends at `stop`, is all the field holds but white space.
+bool ends_as_number(const char* stop, const char* field_end) {
+  return stop == field_end || all_space(stop, field_end);
+}
+
 template <bool kCheck>
 void extract_fixed(const char* line, size_t size, size_t start, int count, double* values,
                    LayoutFindings* findings) {
@@ -25,6 +30,9 @@ void extract_fixed(const char* line, size_t size, size_t start, int count, doubl
   size_t column = start;
   for (int k = 0; k < count; ++k, column += kFieldStride) {
     if (column >= size) {
+      if constexpr (kCheck) {
+        if (findings->unusual < 0) findings->unusual = k;
+      }
       values[k] = 0.0;
       continue;
     }
@@ -33,10 +41,8 @@ void extract_fixed(const char* line, size_t size, size_t start, int count, doubl
       const char* const field = line + column;
       values[k] = read_number(field, end, end, stop);
       // Right-aligned numbers end where their field does: one comparison.
-      if (stop < field + kFieldWidth && stop > field) [[unlikely]] {
-        if (findings->misaligned < 0 && !all_blanks(stop, std::min(end, field + kFieldWidth))) {
-          findings->misaligned = k;
-        }
+      if (stop != field + kFieldWidth) [[unlikely]] {
+        if (findings->unusual < 0) findings->unusual = k;
       }
     } else {
       values[k] = read_number(line + column, end);
@@ -45,6 +51,28 @@ void extract_fixed(const char* line, size_t size, size_t start, int count, doubl
 }
 
 }  // namespace
+
+FieldFault fixed_field_fault(const char* line, size_t size, size_t column) {
+  if (column >= size) return FieldFault::kBeyondLine;
+  const char* const end = line + size;
+  const char* const field = line + column;
+  const char* const field_end = std::min(end, field + kFieldWidth);
+  const char* stop;
+  read_number(field, end, end, stop);
+  if (stop == field)
+    return all_space(field, field_end) ? FieldFault::kBlank : FieldFault::kNotANumber;
+  if (stop < field_end)
+    return all_blanks(stop, field_end) ? FieldFault::kNone : FieldFault::kMisaligned;
+  // A number that ends past the field: a wide value, or the next field's behind blanks.
+  return stop > field + kFieldWidth && all_space(field, field_end) ? FieldFault::kBlank
+                                                                   : FieldFault::kNone;
+}
+
+bool delimited_field_is_number(const char* field, const char* field_end, const char* limit) {
+  const char* stop;
+  read_number(field, field_end, limit, stop);
+  return ends_as_number(stop, field_end);
+}
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
   extract_fixed<false>(line, size, start, count, values, nullptr);
@@ -63,7 +91,7 @@ void extract_line_values(const char* line, size_t size, size_t start, int count,
   const auto read_field = [&](int k, const char* field_end) {
     const char* stop;
     const double value = read_number(field, field_end, end, stop);
-    if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
+    if (findings.not_a_number < 0 && !ends_as_number(stop, field_end)) [[unlikely]] {
       findings.not_a_number = k;
     }
     return value;

@@ -6,22 +6,42 @@
 // What the values of one line reveal about a layout that does not fit the
 // file, for the warnings; -1 where nothing was found.
 struct LayoutFindings {
-  // Fixed width: the first tag whose number ends inside its 10 columns and is
-  // followed there by something other than blanks (a TAB, ',', text).
-  int misaligned = -1;
+  // Fixed width: the first tag whose number does not end exactly where its 10
+  // columns do, or whose column lies beyond the line's end: where the line's
+  // fields need a closer look (fixed_field_fault), which right-aligned
+  // numbers never do.
+  int unusual = -1;
   // Delimited: the number of fields when it is not the tag count (text after
   // the last tag's field counts only when it is not blank).
   int fields = -1;
-  // Delimited: the first field that holds text that is not one number.
+  // Delimited: the first field that holds text that is not one number; the
+  // fields after it may hold more (delimited_field_is_number).
   int not_a_number = -1;
 };
+
+// What a fixed-width field holds when it is not a right-aligned number.
+enum class FieldFault {
+  kNone,        // a number, perhaps shorter or wider than the field
+  kMisaligned,  // a number that ends inside the field, with more than blanks after it
+  kBlank,       // white space only: it reads the number after it, or 0 when there is none
+  kNotANumber,  // text that does not begin a number ("NaN", "-", "N/A"): it reads 0
+  kBeyondLine,  // the line ends before the field: it reads 0
+};
+
+// Why the fixed-width field at `column` of [line, line + size) is unusual.
+FieldFault fixed_field_fault(const char* line, size_t size, size_t column);
+
+// Whether the delimited field [field, field_end) holds one number and
+// nothing but white space around it (or nothing at all); `limit` as for
+// read_number.
+bool delimited_field_is_number(const char* field, const char* field_end, const char* limit);
 
 // Fixed-width layout: value k is read from column `start` + 11 * k (10
 // columns of value and one of separator). Reading is not cut at 10 columns;
 // a position at or beyond the line's end reads 0.0.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values);
 
-// extract_fixed_values that also looks for a misaligned value.
+// extract_fixed_values that also notes the first unusual field.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings);
 

@@ -41,6 +41,36 @@ TEST(FixedValuesTest, ReadsTenColumnFields) {
   for (const auto& c : cases) EXPECT_EQ(fixed(c.line, c.count), c.expected) << c.line;
 }
 
+TEST(FixedValuesTest, TellsWhyAFieldIsUnusual) {
+  const std::string s = kStamp;
+  const struct {
+    std::string line;
+    int unusual;  // the first unusual tag of two, or -1
+    FieldFault fault;
+  } cases[] = {
+      {s + "\t      1.25\t      -3.5", -1, FieldFault::kNone},
+      {s + "\t      1.25\t      -3.5   ", -1, FieldFault::kNone},  // blanks after the last
+      {s + "\t      1.25\t  -3.5", 1, FieldFault::kNone},          // a short last field
+      {s + "\t123456789.01234", 0, FieldFault::kNone},             // a wide value
+      {s + "\t      1.25\t  12,5    ", 1, FieldFault::kMisaligned},
+      {s + "\t" + std::string(10, ' ') + "\t      1.25", 0, FieldFault::kBlank},
+      {s + "\t      1.25\t     \t   ", 1, FieldFault::kBlank},
+      {s + "\t      1.25\t       N/A", 1, FieldFault::kNotANumber},
+      {s + "\t         -\t         1", 0, FieldFault::kNotANumber},
+      {s + "\t      1.25", 1, FieldFault::kBeyondLine},
+  };
+  for (const auto& c : cases) {
+    double values[2];
+    LayoutFindings findings;
+    extract_fixed_values(c.line.data(), c.line.size(), 20, 2, values, findings);
+    EXPECT_EQ(findings.unusual, c.unusual) << c.line;
+    if (c.unusual >= 0) {
+      EXPECT_EQ(fixed_field_fault(c.line.data(), c.line.size(), 20 + 11 * c.unusual), c.fault)
+          << c.line;
+    }
+  }
+}
+
 TEST(FixedValuesTest, StartsBehindAFraction) {
   const std::string line = std::string(kStamp) + ".123\t      1.25\t      -3.5";
   EXPECT_EQ(fixed(line, 2, 24), (std::vector<double>{1.25, -3.5}));

@@ -19,9 +19,35 @@ constexpr const char* kKindNouns[kWarningKinds] = {
     "lines whose field count is not the tag count",
     "fields that are not numbers",
     "backward steps in time",
+    "blank fixed-width fields",
+    "lines that end before their last tag",
+    "option warnings",
+    "files without records",
 };
 
 }  // namespace
+
+namespace {
+
+// "tagpress: PATH:LINE: text" and a line feed; without ":LINE" for line 0, without "PATH: " for
+// no path.
+std::string message_line(std::string_view path, uint64_t line, std::string_view text) {
+  const std::string where = line > 0 ? join({":", std::to_string(line)}) : std::string();
+  const std::string_view separator = path.empty() ? "" : ": ";
+  return join({"tagpress: ", path, where, separator, text, "\n"});
+}
+
+}  // namespace
+
+void note_failure(Warnings& w, std::string_view path, uint64_t line, std::string_view reason) {
+  w.failure = message_line(path, line, reason);
+}
+
+void print_failure(std::string_view path, std::string_view reason) {
+  const std::string text = message_line(path, 0, reason);
+  console_flush();
+  write_all(standard_error(), text.data(), text.size());
+}
 
 std::string join(std::initializer_list<std::string_view> pieces) {
   std::string out;
@@ -83,19 +109,16 @@ void print_warnings(const Warnings& given, std::string_view path) {
   const bool below_counter =
       console_is_terminal() && console_line_open() && is_terminal(standard_error());
   std::string text = below_counter ? "\n" : "";
-  for (const Warning& warning : w.shown) {
-    const std::string where =
-        warning.line > 0 ? join({":", std::to_string(warning.line)}) : std::string();
-    const std::string_view separator = warning.path.empty() ? "" : ": ";
-    text += join({"tagpress: ", warning.path, where, separator, warning.text, "\n"});
-  }
+  for (const Warning& warning : w.shown)
+    text += message_line(warning.path, warning.line, warning.text);
   for (size_t kind = 0; kind < kWarningKinds; ++kind) {
     const uint64_t limit = shown_limit(static_cast<WarningKind>(kind));
     if (limit == 1 || w.counts[kind] <= limit) continue;
     text += join({"tagpress: ", path, ": ", std::to_string(w.counts[kind] - limit), " more ",
                   kKindNouns[kind], " not shown\n"});
   }
-  if (w.shown.empty()) return;
+  text += w.failure;
+  if (w.shown.empty() && w.failure.empty()) return;
   console_flush();
   write_all(standard_error(), text.data(), text.size());
 }

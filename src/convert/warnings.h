@@ -18,8 +18,12 @@ enum class WarningKind : uint8_t {
   kFieldCount,
   kNotANumber,
   kBackwards,
+  kBlankField,
+  kShortLine,
+  kOptions,
+  kNoRecords,
 };
-constexpr size_t kWarningKinds = 7;
+constexpr size_t kWarningKinds = 11;
 
 // How often a kind is shown per data file: 10, or once for the kinds that
 // tell of the whole file (misaligned columns, time going backwards).
@@ -37,7 +41,13 @@ struct Warning {
 struct Warnings {
   std::vector<Warning> shown;           // in the order they arose
   uint64_t counts[kWarningKinds] = {};  // every warning, shown or not
+  std::string failure;                  // why the run failed, a whole line; told last
 };
+
+// Keeps why the run failed, for the line after its failure message:
+// "tagpress: PATH[:LINE]: reason" (no LINE when `line` is 0).
+void note_failure(Warnings& warnings, std::string_view path, uint64_t line,
+                  std::string_view reason);
 
 // Counts a warning of `kind`. True while it is among the first of its kind
 // that are shown: then its text goes to show_warning.
@@ -62,7 +72,11 @@ std::string join(std::initializer_list<std::string_view> pieces);
 // non-ASCII bytes escaped, and "..." when it goes on.
 std::string quote_line(std::string_view line, size_t limit = 60);
 
-// Flushes standard output, then writes the shown warnings and, for each kind
-// that had more, one line saying how many more, to standard error. `path`
-// names the data file in those count lines.
+// Flushes standard output, then writes "tagpress: PATH: reason" to standard
+// error: why a failure just told on standard output happened.
+void print_failure(std::string_view path, std::string_view reason);
+
+// Flushes standard output, then writes the shown warnings, for each kind
+// that had more one line saying how many more, and the failure, if any, to
+// standard error. `path` names the data file in those count lines.
 void print_warnings(const Warnings& warnings, std::string_view path);

@@ -1,46 +1,88 @@
 #include "front/command_line.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "common/console.h"
 #include "common/text_scan.h"
+#include "convert/time_window.h"
+#include "convert/warnings.h"
 
 namespace {
 
 constexpr size_t kMaxOptionalArguments = 4;
 
+// Whether `text` is one decimal integer: blanks, a sign, digits and nothing else.
+bool is_integer_text(std::string_view text) {
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  return !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
+}
+
+std::string two_digits(int32_t value) {
+  return join({value >= 0 && value < 10 ? "0" : "", std::to_string(value)});
+}
+
+std::string time_text(const TimeOfDay& t) {
+  return join({two_digits(t.hour), ":", two_digits(t.minute), ":", two_digits(t.second)});
+}
+
 // Reads "HH:MM:SS" from the fourth character of an /i or /f argument on. The
 // text is split at ":" into non-empty fields; the first three are read as
 // saturating integers. Fewer than three fields leave `bound` alone.
-bool parse_bound(const std::string& argument, bool& is_set, TimeOfDay& bound) {
-  if (argument.size() < 3) return false;
+bool parse_bound(const std::string& argument, const char* name, bool& is_set, TimeOfDay& bound,
+                 OptionReport& report) {
+  if (argument.size() < 3) {
+    report.faults.push_back(
+        join({"'", argument, "' has no time; it takes ", argument.substr(0, 2), ":HH:MM:SS"}));
+    return false;
+  }
   int32_t fields[3];
   int found = 0;
   size_t pos = 3;
+  std::string surprises;
   while (found < 3 && pos < argument.size()) {
     const size_t colon = argument.find(':', pos);
     const size_t field_end = colon == std::string::npos ? argument.size() : colon;
     if (field_end > pos) {
-      fields[found++] = read_saturated_int(argument.data() + pos, argument.data() + field_end);
+      const std::string_view field(argument.data() + pos, field_end - pos);
+      fields[found++] = read_saturated_int(field.data(), field.data() + field.size());
+      if (!is_integer_text(field)) surprises += join({"; '", field, "' is not a number"});
     }
     pos = field_end + 1;
   }
-  if (found < 3) return false;
+  if (found < 3) {
+    report.faults.push_back(join({"'", argument, "' has ", std::to_string(found),
+                                  found == 1 ? " field" : " fields", "; HH:MM:SS takes 3"}));
+    return false;
+  }
   bound = TimeOfDay{fields[0], fields[1], fields[2]};
   is_set = true;
+  if (argument[2] != ':') surprises = join({"; its third character is not ':'", surprises});
+  if (!surprises.empty()) {
+    report.notes.push_back(
+        join({"'", argument, "' is read as ", name, " ", time_text(bound), surprises}));
+  }
   return true;
 }
 
 }  // namespace
 
-bool parse_options(const std::vector<std::string>& arguments, ConversionOptions& options) {
-  bool valid = arguments.size() <= kMaxOptionalArguments;
+bool parse_options(const std::vector<std::string>& arguments, ConversionOptions& options,
+                   OptionReport& report) {
+  for (size_t i = kMaxOptionalArguments; i < arguments.size(); ++i) {
+    report.faults.push_back(
+        join({"'", arguments[i], "' is one optional argument too many; at most ",
+              std::to_string(kMaxOptionalArguments), " are read"}));
+  }
   for (size_t i = 0; i < arguments.size() && i < kMaxOptionalArguments; ++i) {
     const std::string& argument = arguments[i];
     if (argument.empty()) {
-      valid = false;
+      report.faults.push_back("an empty argument is neither a separator nor an option");
     } else if (argument[0] != '/') {
       options.separator = argument[0];
     } else if (argument.size() < 2) {
-      valid = false;
+      report.faults.push_back("'/' is not an option");
     } else {
       switch (argument[1]) {
         case 'e':
@@ -49,22 +91,28 @@ bool parse_options(const std::vector<std::string>& arguments, ConversionOptions&
           break;
         case 'i':
         case 'I':
-          if (!parse_bound(argument, options.has_start, options.start)) valid = false;
+          parse_bound(argument, "start", options.has_start, options.start, report);
           break;
         case 'f':
         case 'F':
-          if (!parse_bound(argument, options.has_finish, options.finish)) valid = false;
+          parse_bound(argument, "finish", options.has_finish, options.finish, report);
           break;
         case 'q':
         case 'Q':
           options.quiet = true;
           break;
         default:
-          valid = false;
+          report.faults.push_back(join({"'", argument, "' is not an option"}));
       }
     }
   }
-  return valid;
+  if (!window_admits_a_time(options)) {
+    report.notes.push_back(
+        join({"the window from ", options.has_start ? time_text(options.start) : "00:00:00", " to ",
+              options.has_finish ? time_text(options.finish) : "23:59:59",
+              " admits no time of day (it does not wrap past midnight): every line is dropped"}));
+  }
+  return report.faults.empty();
 }
 
 void print_banner() {
@@ -83,4 +131,17 @@ void print_usage() {
       "\t\t[/i:HH:MM:SS] = Start time of data value. HH - hour, MM - minute, SS-Second\n");
   console_message(
       "\t\t[/f:HH:MM:SS] = Finsh time of data value. HH - hour, MM - minute, SS-Second\n");
+}
+
+void print_help_more() {
+  console_message(
+      "\n\tMore:\t[/q] = Quiet: no line counter\n"
+      "\t\tSeveral data files, or a pattern such as *.txt, convert one after the other;\n"
+      "\t\t  .HDR and .HST files among them are passed over\n"
+      "\t\tTZ = time zone of the times in the data file (default: the system's)\n"
+      "\t\tTAGPRESS_THREADS = threads that convert a file (default: the CPUs, at most 16)\n"
+      "\t\tProgress, tag names and failures go to standard output; warnings, and why a\n"
+      "\t\t  run failed, to standard error\n"
+      "\t\tExit status: 0 converted, 1 a file failed or none was found, 255 usage,\n"
+      "\t\t  128 + N stopped by signal N\n");
 }

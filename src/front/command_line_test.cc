@@ -59,7 +59,8 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
   };
   for (const auto& c : cases) {
     ConversionOptions options;
-    const bool valid = parse_options(c.arguments, options);
+    OptionReport report;
+    const bool valid = parse_options(c.arguments, options, report);
     std::string label;
     for (const auto& a : c.arguments) label += "[" + a + "]";
     const Expected& e = c.expected;

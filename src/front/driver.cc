@@ -40,6 +40,18 @@ void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
   }
 }
 
+// Why find_data_files found nothing for `argument`.
+std::string nothing_found_reason(const std::string& argument) {
+  if (argument.find_first_of("*?") == std::string::npos) {
+    std::error_code error;
+    (void)std::filesystem::status(argument, error);
+    return error ? error_text(error.value()) : "No such file or directory";
+  }
+  return expand_file_pattern(argument).empty()
+             ? "no file matches the pattern"
+             : "the pattern matches only tag header files, history files and folders";
+}
+
 }  // namespace
 
 std::vector<std::string> find_data_files(const std::string& argument) {
@@ -84,6 +96,7 @@ int run_converter(int argc, char** argv) {
   print_banner();
   if (argc > 1 && (first == "--help" || first == "-h")) {
     print_usage();
+    print_help_more();
     console_flush();
     return kExitOk;
   }
@@ -93,10 +106,20 @@ int run_converter(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     (names_data_file(argv[i]) ? more_files : option_arguments).emplace_back(argv[i]);
   }
-  if (argc < 2 || !parse_options(option_arguments, options)) {
+  OptionReport report;
+  if (argc < 2 || !parse_options(option_arguments, options, report)) {
     print_usage();
+    if (argc < 2) report.faults.push_back("no data file named");
+    for (const std::string& fault : report.faults) print_failure("", fault);
     console_flush();
     return kExitUsage;
+  }
+  // Told with the first file's warnings.
+  Warnings warnings;
+  for (const std::string& note : report.notes) {
+    if (count_warning(warnings, WarningKind::kOptions)) {
+      show_warning(warnings, WarningKind::kOptions, "", 0, note);
+    }
   }
 
   int status = kExitOk;
@@ -106,6 +129,7 @@ int run_converter(int argc, char** argv) {
     files = find_data_files(first);
     if (files.empty()) {
       console_message("Cannot found file ", first, " !");
+      print_failure(first, nothing_found_reason(first));
       status = kExitFailure;
     }
   }
@@ -115,10 +139,10 @@ int run_converter(int argc, char** argv) {
   if (files.empty() && status == kExitOk) {
     // Every name was a tag header, a history file or a folder: nothing to convert.
     console_message("Cannot found file ", first, " !");
+    print_failure(first, "every name given is a tag header file, a history file or a folder");
     status = kExitFailure;
   }
   TimeZone zone = load_system_time_zone();
-  Warnings warnings;
   check_time_zone(environment, warnings);
   auto tags = std::make_unique<TagTable>();
   for (const std::string& file : files) {

@@ -52,6 +52,18 @@ inline bool memory_measured_as_built() {
   return !kSanitizedBuild && std::getenv("TAGPRESS_TEST_WRAPPER") == nullptr;
 }
 
+// What --help shows after the usage text.
+inline const std::string kHelpMore =
+    "\n\tMore:\t[/q] = Quiet: no line counter\n"
+    "\t\tSeveral data files, or a pattern such as *.txt, convert one after the other;\n"
+    "\t\t  .HDR and .HST files among them are passed over\n"
+    "\t\tTZ = time zone of the times in the data file (default: the system's)\n"
+    "\t\tTAGPRESS_THREADS = threads that convert a file (default: the CPUs, at most 16)\n"
+    "\t\tProgress, tag names and failures go to standard output; warnings, and why a\n"
+    "\t\t  run failed, to standard error\n"
+    "\t\tExit status: 0 converted, 1 a file failed or none was found, 255 usage,\n"
+    "\t\t  128 + N stopped by signal N\n";
+
 struct RunResult {
   int status;  // exit status, or 1000 + the signal that killed the process
   std::string out;

@@ -123,17 +123,27 @@ TEST_F(FaultTest, FailedRunsKeepTheOldHistoryFile) {
   write_file(dir_ / "count.HDR",
              "\xEF\xBB\xBF"
              "65537\nA\n");
+  write_file(dir_ / "header.txt", "05/03/2015 10:20:30\n");
+  fs::create_symlink("/proc/self/mem", dir_ / "header.HDR");
   const struct {
     std::string stem;
     rlim_t file_size_limit;
     std::string message;
+    std::string reason;  // the last line on standard error
   } cases[] = {
-      {"unreadable", RLIM_INFINITY, "\n    Could not read file: unreadable.txt\n\n\n"},
+      {"unreadable", RLIM_INFINITY, "\n    Could not read file: unreadable.txt\n\n\n",
+       "tagpress: unreadable.txt: Input/output error\n"},
       {"iso", RLIM_INFINITY,
        "\n    Skipped malformed lines: 2 (first at line 1)\n"
-       "    No valid line in file: iso.txt\n\n\n"},
-      {"large", 100'000, "\n    Could not write file: large.HST\n\n\n"},
-      {"count", RLIM_INFINITY, "    Invalid tag count in file: count.HDR\n\n\n"},
+       "    No valid line in file: iso.txt\n\n\n",
+       "tagpress: iso.txt: none of its 2 lines starts with a valid date and time DD/MM/YYYY "
+       "HH:MM:SS\n"},
+      {"large", 100'000, "\n    Could not write file: large.HST\n\n\n",
+       "tagpress: large.HST: File too large\n"},
+      {"count", RLIM_INFINITY, "    Invalid tag count in file: count.HDR\n\n\n",
+       "tagpress: count.HDR:1: 65537 tags; at most 250\n"},
+      {"header", RLIM_INFINITY, "    Could not read file: header.HDR\n\n\n",
+       "tagpress: header.HDR: Input/output error\n"},
   };
   for (const auto& c : cases) {
     const fs::path history = dir_ / (c.stem + ".HST");
@@ -147,7 +157,10 @@ TEST_F(FaultTest, FailedRunsKeepTheOldHistoryFile) {
     // Standard output goes through a pipe, which the limit does not cut short.
     int pipe_fds[2];
     ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
-    const pid_t pid = spawn(dir_, {c.stem + ".txt"}, pipe_fds[1]);
+    const fs::path err_path = dir_ / "err";
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const pid_t pid = spawn(dir_, {c.stem + ".txt"}, pipe_fds[1], "UTC", err_fd);
+    close(err_fd);
     setrlimit(RLIMIT_FSIZE, &saved);
     close(pipe_fds[1]);
     std::string out;
@@ -159,6 +172,9 @@ TEST_F(FaultTest, FailedRunsKeepTheOldHistoryFile) {
     EXPECT_EQ(wait_for(pid), 1) << c.stem;
     ASSERT_GE(out.size(), c.message.size()) << c.stem;
     EXPECT_EQ(out.substr(out.size() - c.message.size()), c.message) << c.stem;
+    const std::string err = read_file(err_path);
+    ASSERT_GE(err.size(), c.reason.size()) << c.stem;
+    EXPECT_EQ(err.substr(err.size() - c.reason.size()), c.reason) << c.stem;
     EXPECT_EQ(read_file(history), "precious") << c.stem;
     EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{}) << c.stem;
   }

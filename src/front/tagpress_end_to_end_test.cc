@@ -49,8 +49,8 @@ TEST_F(TagpressTest, AnswersTheCommandLine) {
       {{"data.txt", "/i:08:00"}, 255, kBanner + kUsage},
       {{"data.txt", ""}, 255, kBanner + kUsage},
       {{"data.txt", ";", "/e", "/i:1:2:3", "/f:4:5:6", "/e"}, 255, kBanner + kUsage},
-      {{"--help"}, 0, kBanner + kUsage},
-      {{"-h"}, 0, kBanner + kUsage},
+      {{"--help"}, 0, kBanner + kUsage + kHelpMore},
+      {{"-h"}, 0, kBanner + kUsage + kHelpMore},
       {{"--version"}, 0, "tagpress " TAGPRESS_VERSION "\n"},
       {{"missing.txt"}, 1, kBanner + "Cannot found file missing.txt !\n\n"},
       {{"/e", "data.txt"}, 1, kBanner + "Cannot found file /e !\n\n"},
@@ -287,6 +287,12 @@ TEST_F(TagpressTest, SplitsDelimitedValuesAtTheSeparator) {
       {"", "05/03/2015 10:20:30\t123456789.01234\t\t-7", {123456789.01234, 0, -7}},
       {";", "05/03/2015 10:20:30;1;", {1, 0, 0}},
       {";", "05/03/2015 10:20:30", {0, 0, 0}},
+      // Dates and times without their leading zeros are read where they stand.
+      {"", "5/3/2015 9:05:07\t1.5\t2.5\t3", {1.5, 2.5, 3}},
+      {"", "05/03/2015 9:00:00\t1\t2\t3", {1, 2, 3}},
+      {"", "5/3/2015 9:05:07.250\t1\t2\t3", {1, 2, 3}},
+      {"", "05/03/2015 9:05:07 \t1\t2\t3", {1, 2, 3}},
+      {" ", "05/03/2015 9:00:00 1 2 3", {1, 2, 3}},
   };
   for (const auto& c : cases) {
     write_file(dir_ / "d.txt", c.line + "\n");
