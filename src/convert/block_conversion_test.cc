@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/tag_table_for_tests.h"
+#include "convert/text_reader_for_tests.h"
 #include "convert/time_zone_for_tests.h"
 #include "history/history_file.h"
 
@@ -37,12 +38,8 @@ void PrintTo(const Joined& j, std::ostream* out) {
 Joined convert_in_blocks(const std::string& text, size_t read_size, const TimeZone& zone,
                          const ConversionOptions& options) {
   const auto tags = tag_table_of({"A", "B"});
-  FILE* file = std::tmpfile();
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fflush(file);
-  std::rewind(file);
-  BlockReader reader;
-  block_reader_init(reader, handle_of_descriptor(fileno(file)), read_size);
+  TextReader text_reader(text, read_size);
+  BlockReader& reader = text_reader.reader;
   const size_t record_length = history_record_length(tags->count);
   const BlockSettings settings{&options, tags.get(), "f.txt", record_length};
   BlockWorker worker{zone, {}};
@@ -63,7 +60,6 @@ Joined convert_in_blocks(const std::string& text, size_t read_size, const TimeZo
       for (int k = 1; k <= 2; ++k) out.values.push_back(std::bit_cast<double>(words[k]));
     }
   }
-  std::fclose(file);
   for (const Warning& w : warnings.shown) {
     out.warnings.push_back(std::to_string(w.line) + ": " + w.text);
   }

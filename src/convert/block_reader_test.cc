@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/text_reader_for_tests.h"
+
 namespace {
 
 struct ReadLine {
@@ -17,12 +19,8 @@ struct ReadLine {
 // All lines of `content`, read line by line through blocks filled by reads of
 // at most `read_size` bytes.
 std::vector<ReadLine> read_all(const std::string& content, size_t read_size) {
-  FILE* file = std::tmpfile();
-  std::fwrite(content.data(), 1, content.size(), file);
-  std::fflush(file);
-  std::rewind(file);
-  BlockReader reader;
-  block_reader_init(reader, handle_of_descriptor(fileno(file)), read_size);
+  TextReader text_reader(content, read_size);
+  BlockReader& reader = text_reader.reader;
   Block block;
   block_init(block, reader);
   std::vector<ReadLine> lines;
@@ -30,7 +28,6 @@ std::vector<ReadLine> read_all(const std::string& content, size_t read_size) {
   Line line;
   while (next_line(reader, block, at, line))
     lines.push_back({std::string(line.data, line.size), line.too_long});
-  std::fclose(file);
   return lines;
 }
 

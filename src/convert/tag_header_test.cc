@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/text_reader_for_tests.h"
+
 namespace {
 
 struct Result {
@@ -15,18 +17,13 @@ struct Result {
 };
 
 Result read_header(const std::string& content) {
-  FILE* file = std::tmpfile();
-  std::fwrite(content.data(), 1, content.size(), file);
-  std::fflush(file);
-  std::rewind(file);
-  BlockReader reader;
-  block_reader_init(reader, handle_of_descriptor(fileno(file)), 4096);
+  TextReader text_reader(content, 4096);
+  BlockReader& reader = text_reader.reader;
   auto tags = std::make_unique<TagTable>();
   tags->count = 7;  // whatever an earlier run left
   TagHeaderLayout layout;
   Result result{read_tag_header(reader, *tags, layout), {}};
   for (int i = 0; i < tags->count; ++i) result.names.emplace_back(tag_name(*tags, i));
-  std::fclose(file);
   return result;
 }
 
