@@ -30,7 +30,9 @@ inline double read_number(const char* p, const char* end) {
 // read_number's fast path hands over to it whatever is not a plain decimal.
 double read_general_number(const char* p, const char* end, const char*& stop);
 
-inline double read_number(const char* p, const char* end, const char* limit, const char*& stop) {
+// Always inlined: it is the innermost step of both value layouts' loops.
+[[gnu::always_inline]] inline double read_number(const char* p, const char* end, const char* limit,
+                                                 const char*& stop) {
   double value;
   if (end - p >= 24 ? plain_number::read_plain_number<true>(p, end, limit, value, stop)
                     : plain_number::read_plain_number<false>(p, end, limit, value, stop)) {

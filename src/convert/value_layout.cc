@@ -18,11 +18,6 @@ bool all_blanks(const char* p, const char* end) {
   return true;
 }
 
-// Whether a field's number, which ends at `stop`, is all the field holds but white space.
-bool ends_as_number(const char* stop, const char* field_end) {
-  return stop == field_end || all_space(stop, field_end);
-}
-
 template <bool kCheck>
 void extract_fixed(const char* line, size_t size, size_t start, int count, double* values,
                    LayoutFindings* findings) {
@@ -71,7 +66,7 @@ FieldFault fixed_field_fault(const char* line, size_t size, size_t column) {
 bool delimited_field_is_number(const char* field, const char* field_end, const char* limit) {
   const char* stop;
   read_number(field, field_end, limit, stop);
-  return ends_as_number(stop, field_end);
+  return stop == field_end || all_space(stop, field_end);
 }
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
@@ -91,7 +86,7 @@ void extract_line_values(const char* line, size_t size, size_t start, int count,
   const auto read_field = [&](int k, const char* field_end) {
     const char* stop;
     const double value = read_number(field, field_end, end, stop);
-    if (findings.not_a_number < 0 && !ends_as_number(stop, field_end)) [[unlikely]] {
+    if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
       findings.not_a_number = k;
     }
     return value;
