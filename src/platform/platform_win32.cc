@@ -454,6 +454,9 @@ void discard_replacement(Replacement& r) {
 // --- signals and processes
 
 void install_stop_handlers() {
+  // Ctrl-C may reach the program even when whoever started it chose to ignore it, as a signal
+  // handler does on POSIX.
+  SetConsoleCtrlHandler(nullptr, FALSE);
   SetConsoleCtrlHandler(record_console_event, TRUE);
 }
 
