@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 
 size_t extension_dot(std::string_view path) {
-  const size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of(folder_separators());
   const size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
   const size_t dot = path.find_last_of('.');
   return dot == std::string_view::npos || dot < name_start ? std::string_view::npos : dot;
@@ -25,7 +25,7 @@ bool has_extension(std::string_view path, std::string_view extension) {
 std::string tag_header_to_read(const std::string& header) {
   if (!has_extension(header, "HDR")) return header;
   std::error_code error;
-  if (std::filesystem::status(header, error).type() != std::filesystem::file_type::not_found) {
+  if (path_status(header, error).type() != std::filesystem::file_type::not_found) {
     return header;
   }
   const std::string lower = header.substr(0, header.size() - 3) + "hdr";

@@ -124,9 +124,9 @@ bool time_zone_is_known(const char* tz_value, const char* zone_folder) {
   if (*tz_value == ':') ++tz_value;
   const std::string name(tz_value);
   if (name.empty()) return true;
-  if (name[0] == '/') return is_tzif_file(name) || parse_posix_rule(name).has_value();
+  if (is_absolute_path(name)) return is_tzif_file(name) || parse_posix_rule(name).has_value();
   const std::string base =
-      zone_folder != nullptr && *zone_folder != '\0' ? zone_folder : "/usr/share/zoneinfo";
+      zone_folder != nullptr && *zone_folder != '\0' ? zone_folder : default_zone_folder();
   return is_tzif_file(base + "/" + name) || parse_posix_rule(name).has_value();
 }
 

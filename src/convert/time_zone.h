@@ -63,7 +63,8 @@ TimeZone load_system_time_zone();
 
 // Whether the TZ value `tz_value` (null: unset) names a zone the system knows: unset or empty
 // (UTC), a readable TZif file (an absolute path, or a name under `zone_folder`, the TZDIR value;
-// /usr/share/zoneinfo when that is null or empty; a leading ':' is ignored) or a well-formed
+// the system's folder of zone files when that is null or empty; a leading ':' is ignored) or a
+// well-formed
 // POSIX TZ string such as "CET-1CEST,M3.5.0,M10.5.0/3".
 bool time_zone_is_known(const char* tz_value, const char* zone_folder);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "convert/time_zone.h"
+#include "platform/system_for_tests.h"
 
 // Sets TZ to `tz` (nullptr: unset) for the C library while it lives; restores TZ afterwards.
 struct ScopedTimeZone {

@@ -5,20 +5,14 @@
 
 #include <string>
 
+#include "common/ticks.h"
 #include "convert/time_zone_for_tests.h"
 
 namespace {
 
 // Seconds since the epoch of a civil date-time read as UTC.
 int64_t civil(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-  struct tm tm = {};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  return timegm(&tm);
+  return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 struct LocalCase {
@@ -106,6 +100,9 @@ TEST(TimeZoneTest, CachedLookUpsMatchFreshOnes) {
 
 // With TZ unset the library reads /etc/localtime, whatever zone that is.
 TEST(TimeZoneTest, UnsetTzFollowsTheLibrary) {
+  SKIP_ON_WINDOWS(
+      "the C library is not the zone engine there; the Windows table checks the system zone");
+#if !TAGPRESS_TESTS_ON_WINDOWS
   ScopedTimeZone tz(nullptr);
   for (const int64_t t : {civil(1900, 1, 1), civil(2015, 1, 15), civil(2015, 7, 15)}) {
     const time_t tt = static_cast<time_t>(t);
@@ -116,6 +113,7 @@ TEST(TimeZoneTest, UnsetTzFollowsTheLibrary) {
     EXPECT_LE(instants.earlier, t);
     EXPECT_GE(instants.later, t);
   }
+#endif
 }
 
 TEST(TimeZoneTest, UtcZoneNeedsNoLibrary) {

@@ -23,7 +23,7 @@ constexpr int kExitUsage = 255;
 // What `path` leads to (after its symbolic links); none when its status cannot be read.
 std::optional<std::filesystem::file_status> status_of(const std::string& path) {
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  const std::filesystem::file_status status = path_status(path, error);
   if (error) return std::nullopt;
   return status;
 }
@@ -37,6 +37,10 @@ void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
     show_warning(
         warnings, WarningKind::kTimeZone, "", 0,
         join({"TZ='", tz, "' names no time zone this system knows; times are taken as UTC"}));
+  }
+  const std::string notice = local_time_rules_notice();
+  if (!notice.empty() && count_warning(warnings, WarningKind::kTimeZone)) {
+    show_warning(warnings, WarningKind::kTimeZone, "", 0, notice);
   }
 }
 

@@ -4,12 +4,7 @@
 // say "valgrind --error-exitcode=99 -q") that every run goes through.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +16,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/child_process_for_tests.h"
+#include "platform/system_for_tests.h"
 
 namespace e2e {
 
@@ -125,12 +123,20 @@ inline std::string big_log(int lines) {
   return out;
 }
 
-// Starts `binary` with `args` in `dir` under time zone `tz`, its standard
-// output on `out_fd` (-1: closed) and its standard error on `err_fd` (-1:
-// inherited). Returns the child's process id.
-inline pid_t spawn_program(const fs::path& dir, const std::string& binary,
-                           const std::vector<std::string>& args, int out_fd,
-                           const std::string& tz = "UTC", int err_fd = -1) {
+// `path` as UTF-8, whatever the system's own encoding of paths.
+inline std::string utf8_path(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The path that the UTF-8 text `text` names.
+inline fs::path path_of_utf8(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+// The command that runs `binary` with `args`, through TAGPRESS_TEST_WRAPPER when it is set.
+inline std::vector<std::string> command_words(const std::string& binary,
+                                              const std::vector<std::string>& args) {
   std::vector<std::string> words;
   if (const char* wrapper = std::getenv("TAGPRESS_TEST_WRAPPER")) {
     std::istringstream split(wrapper);
@@ -138,23 +144,16 @@ inline pid_t spawn_program(const fs::path& dir, const std::string& binary,
   }
   words.push_back(binary);
   words.insert(words.end(), args.begin(), args.end());
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(120);
-    if (out_fd >= 0) {
-      dup2(out_fd, 1);
-    } else {
-      close(1);
-    }
-    if (err_fd >= 0) dup2(err_fd, 2);
-    setenv("TZ", tz.c_str(), 1);
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(121);
-  }
-  return pid;
+  return words;
+}
+
+// Starts `binary` with `args` in `dir` under time zone `tz`, its standard
+// output on `out_fd` (-1: closed) and its standard error on `err_fd` (-1:
+// inherited). Returns the child's process id.
+inline pid_t spawn_program(const fs::path& dir, const std::string& binary,
+                           const std::vector<std::string>& args, int out_fd,
+                           const std::string& tz = "UTC", int err_fd = -1) {
+  return start_child(utf8_path(dir), command_words(binary, args), out_fd, tz, err_fd);
 }
 
 // Starts tagpress; see spawn_program.
@@ -166,47 +165,23 @@ inline pid_t spawn(const fs::path& dir, const std::vector<std::string>& args, in
 // Waits for a spawned run; the exit status, or 1000 + the signal that killed
 // it. With `peak_rss_kib`, also the child's peak resident size.
 inline int wait_for(pid_t pid, long* peak_rss_kib = nullptr) {
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  if (peak_rss_kib != nullptr) *peak_rss_kib = usage.ru_maxrss;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+  return wait_for_child(pid, peak_rss_kib);
 }
 
 // Runs tagpress in `dir` with its standard output on a new terminal (raw
 // mode, so LF stays LF) and returns everything it showed there.
 inline RunResult run_on_terminal(const fs::path& dir, const std::vector<std::string>& args) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  EXPECT_GE(master, 0);
-  EXPECT_EQ(grantpt(master), 0);
-  EXPECT_EQ(unlockpt(master), 0);
-  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  EXPECT_GE(slave, 0);
-  termios mode;
-  tcgetattr(slave, &mode);
-  cfmakeraw(&mode);
-  tcsetattr(slave, TCSANOW, &mode);
-  const pid_t pid = spawn(dir, args, slave);
-  close(slave);
-  std::string out;
-  char chunk[4096];
-  for (;;) {
-    const ssize_t n = read(master, chunk, sizeof chunk);
-    if (n <= 0) break;  // EIO once the child has closed the terminal
-    out.append(chunk, static_cast<size_t>(n));
-  }
-  const int status = wait_for(pid);
-  close(master);
-  return {status, out, ""};
+  const TerminalRun run =
+      run_child_on_terminal(utf8_path(dir), command_words(TAGPRESS_BINARY, args));
+  return {run.status, run.shown, ""};
 }
 
 // A fresh temporary folder per test, removed afterwards.
 class TempFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tagpress_e2e_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = path_of_utf8(make_temp_folder("tagpress_e2e_"));
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -219,8 +194,8 @@ class TagpressTest : public TempFolderTest {
   // Runs tagpress to its end with standard output and standard error captured.
   RunResult run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
     const fs::path out_path = dir_ / ".stdout", err_path = dir_ / ".stderr";
-    const int fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = open_output(utf8_path(out_path));
+    const int err_fd = open_output(utf8_path(err_path));
     const int status = wait_for(spawn(dir_, args, fd, tz, err_fd));
     close(fd);
     close(err_fd);

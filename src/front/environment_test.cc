@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/system_for_tests.h"
+
 namespace {
 
 TEST(EnvironmentTest, ReadsTheThreadCountAndBlockSize) {

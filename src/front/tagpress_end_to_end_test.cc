@@ -64,6 +64,8 @@ TEST_F(TagpressTest, AnswersTheCommandLine) {
 }
 
 TEST_F(TagpressTest, ReportsEveryFailureAndKeepsOldHistoryFiles) {
+  SKIP_ON_WINDOWS("old.HST and old.hSt name one file, and no mode makes a file unreadable");
+#if !TAGPRESS_TESTS_ON_WINDOWS
   fs::create_directories(dir_ / "dir.old");
   fs::create_directories(dir_ / "folder.txt");
   write_file(dir_ / "dir.old" / "data", "x\n");
@@ -123,9 +125,11 @@ TEST_F(TagpressTest, ReportsEveryFailureAndKeepsOldHistoryFiles) {
   for (const char* kept : {"old.HST", "folder.HST", "count.HST"}) {
     EXPECT_EQ(read_file(dir_ / kept), "precious") << kept;
   }
+#endif
 }
 
 TEST_F(TagpressTest, RefusesADataFileThatIsTheHistoryFile) {
+  SKIP_ON_WINDOWS("symbolic links need a privilege there; the Windows table covers a hard link");
   write_file(dir_ / "log.HDR", "0\n");
   write_file(dir_ / "log.HST", "05/03/2015 10:20:30\n");
   fs::create_symlink("log.HST", dir_ / "log.txt");
@@ -329,6 +333,7 @@ TEST_F(TagpressTest, ConvertsEveryFileAPatternMatches) {
 // Names as an unquoted pattern expands them, options among them, and a tag
 // header named in lower case.
 TEST_F(TagpressTest, ConvertsEveryDataFileTheCommandLineNames) {
+  SKIP_ON_WINDOWS("both.HDR and both.hdr name one file, and there is no pseudo-terminal");
   fs::create_directories(dir_ / "data" / "sub");
   const std::pair<const char*, const char*> files[] = {
       {"data/a.HDR", "1\nA\n"},
@@ -410,8 +415,7 @@ TEST_F(TagpressTest, KeepsConvertingWhenStandardOutputCloses) {
   fs::remove(dir_ / "p.HST");
 
   int pipe_fds[2];
-  ASSERT_EQ(pipe(pipe_fds), 0);
-  fcntl(pipe_fds[0], F_SETFD, FD_CLOEXEC);
+  ASSERT_TRUE(make_pipe(pipe_fds));
   const pid_t pid = spawn(dir_, {"p.txt"}, pipe_fds[1]);
   close(pipe_fds[1]);
   char head[10];
@@ -432,6 +436,7 @@ TEST_F(TagpressTest, ConvertsWithStandardOutputClosed) {
 }
 
 TEST_F(TagpressTest, ShowsALiveCounterOnATerminal) {
+  SKIP_ON_WINDOWS("no pseudo-terminal to read the counter from");
   write_file(dir_ / "t.HDR", "0\n");
   write_file(dir_ / "t.txt", big_log(300000));
   const RunResult r = run_on_terminal(dir_, {"t.txt"});

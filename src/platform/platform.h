@@ -1,6 +1,6 @@
 // Everything the programs ask of the operating system: files, the console, signals, the CPUs,
-// file-name patterns, the environment and the C library's local time. The rest of the code is
-// portable C++ and reaches the system only through these calls.
+// file-name patterns, the environment and local time. The rest of the code is portable C++ and
+// reaches the system only through these calls. Text, file names included, is UTF-8 throughout.
 //
 // A call that can fail reports the system's code for the failure (errno on POSIX, the code
 // GetLastError gives on Windows) and, where it takes several steps, which step failed.
@@ -9,8 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 // An open file, or none (the default). Its value means something to this module only.
@@ -34,7 +37,8 @@ struct SizeResult {
   int error = 0;
 };
 
-// The system's text for the error code `error` ("No such file or directory").
+// The system's text for the error code `error` ("No such file or directory"). On Windows the
+// codes that have a POSIX counterpart read as on Linux.
 std::string error_text(int error);
 
 // --- standard streams
@@ -54,6 +58,22 @@ void keep_standard_streams_taken();
 
 // True when `file` is a terminal (a console window).
 bool is_terminal(FileHandle file);
+
+// When the process has a console window of its own, which closes with it (a file dropped onto
+// the program in Explorer), asks for a key so that its last messages can be read. Does nothing
+// when the program was started from a console or a script, after a stop, and on POSIX.
+void wait_for_key_before_own_console_closes();
+
+// --- paths
+
+// The characters that end a folder name in a path: "/" on POSIX, "/\\" on Windows.
+std::string_view folder_separators();
+
+// True when `path` does not depend on the current folder ("/x"; on Windows also "\\x", "C:\\x").
+bool is_absolute_path(std::string_view path);
+
+// What std::filesystem::status says of `path`, with the path read as UTF-8 on every system.
+std::filesystem::file_status path_status(const std::string& path, std::error_code& error);
 
 // --- reading files
 
@@ -162,7 +182,8 @@ void discard_replacement(Replacement& replacement);
 
 // Records SIGINT, SIGTERM and SIGHUP for stop_signal_number instead of ending the process, and
 // ignores SIGPIPE (as ignore_closed_pipes) and SIGXFSZ, so that a write beyond the file-size limit
-// fails like any other instead of ending the process without a word.
+// fails like any other instead of ending the process without a word. On Windows, Ctrl-C,
+// Ctrl-Break and closing the console window are recorded as SIGINT.
 void install_stop_handlers();
 
 // The number of the first stop signal received since install_stop_handlers, 0 while none has
@@ -190,12 +211,22 @@ std::vector<std::string> expand_file_pattern(const std::string& pattern);
 
 // --- local time
 
-// Makes the C library read the system's time-zone setting (TZ, else /etc/localtime) again.
+// Reads the system's time-zone setting again: TZ, else the system's zone (/etc/localtime through
+// the C library on POSIX; the Windows zone's tz database file, else its own rules, on Windows).
 void load_local_time_rules();
 
-// The offset from UTC in seconds (local = utc + offset) that the C library's zone has at the
-// UTC instant `utc_seconds` (seconds since 1970-01-01); 0 when the library cannot say.
+// What the user should know about the rules load_local_time_rules found (on Windows, that the
+// system zone's own rules stand in for a missing zone file); empty when nothing.
+std::string local_time_rules_notice();
+
+// The offset from UTC in seconds (local = utc + offset) that the system's zone has at the UTC
+// instant `utc_seconds` (seconds since 1970-01-01); 0 when the system cannot say. Safe to call
+// from several threads at once.
 int32_t local_offset_at(int64_t utc_seconds);
+
+// The folder of zone files when TZDIR is unset: /usr/share/zoneinfo on POSIX, the folder
+// `zoneinfo` beside the program on Windows.
+std::string default_zone_folder();
 
 // True when `path` is a regular file that opens for reading and starts as TZif data does.
 bool is_tzif_file(const std::string& path);

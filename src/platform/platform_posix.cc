@@ -142,6 +142,22 @@ bool is_terminal(FileHandle file) {
   return ::isatty(descriptor(file)) == 1;
 }
 
+void wait_for_key_before_own_console_closes() {}
+
+// --- paths
+
+std::string_view folder_separators() {
+  return "/";
+}
+
+bool is_absolute_path(std::string_view path) {
+  return !path.empty() && path[0] == '/';
+}
+
+std::filesystem::file_status path_status(const std::string& path, std::error_code& error) {
+  return std::filesystem::status(path, error);
+}
+
 // --- reading files
 
 OpenedFile open_for_reading(const std::string& path) {
@@ -327,6 +343,10 @@ void load_local_time_rules() {
   tzset();
 }
 
+std::string local_time_rules_notice() {
+  return "";
+}
+
 int32_t local_offset_at(int64_t utc_seconds) {
   const time_t t = static_cast<time_t>(utc_seconds);
   struct tm fields;
@@ -334,10 +354,6 @@ int32_t local_offset_at(int64_t utc_seconds) {
   return static_cast<int32_t>(fields.tm_gmtoff);
 }
 
-bool is_tzif_file(const std::string& path) {
-  OwnedFile file(open_for_reading(path).file);
-  if (!is_open(file.handle)) return false;
-  char magic[4];
-  const SizeResult got = read_some(file.handle, magic, sizeof magic);
-  return got.bytes == sizeof magic && std::memcmp(magic, "TZif", 4) == 0;
+std::string default_zone_folder() {
+  return "/usr/share/zoneinfo";
 }

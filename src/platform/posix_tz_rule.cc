@@ -225,3 +225,28 @@ OffsetSpan rule_span_at(const PosixRule& rule, int64_t utc_seconds) {
   span.end = std::min(span.end, kRuleLimit + 1);
   return span;
 }
+
+OffsetSpan rule_span_before_1970(const PosixRule& rule, int64_t utc_seconds) {
+  const int64_t year = civil_from_seconds(utc_seconds).year;
+  const int64_t jan1 = days_from_civil(year, 1, 1);
+  OffsetSpan span{jan1 * kSecondsPerDay,
+                  std::min<int64_t>(days_from_civil(year + 1, 1, 1) * kSecondsPerDay, 0),
+                  rule.std_offset};
+  if (!rule.has_dst) return span;
+  // The library's changes of the year, counted from 1970-01-01 instead of the year's start.
+  const int64_t start =
+      (rule_day(rule.start, year) - jan1) * kSecondsPerDay + rule.start.time - rule.std_offset;
+  const int64_t end =
+      (rule_day(rule.end, year) - jan1) * kSecondsPerDay + rule.end.time - rule.dst_offset;
+  const bool daylight = start > end ? utc_seconds < end || utc_seconds >= start
+                                    : utc_seconds >= start && utc_seconds < end;
+  if (daylight) span.offset = rule.dst_offset;
+  for (const int64_t change : {start, end}) {
+    if (change > utc_seconds) {
+      span.end = std::min(span.end, change);
+    } else {
+      span.begin = std::max(span.begin, change);
+    }
+  }
+  return span;
+}

@@ -46,3 +46,10 @@ std::optional<PosixRule> parse_posix_rule(std::string_view text);
 // the turn of the year. Instants beyond about 35 million years from 1970 take the offset of
 // that limit. A span ends at the latest where its year does, whether or not the offset changes.
 OffsetSpan rule_span_at(const PosixRule& rule, int64_t utc_seconds);
+
+// The span of the rule containing `utc_seconds`, an instant before 1970, as the GNU C library
+// reads the rule there: it counts each year's changes from 1970-01-01 rather than from the
+// year's own start, so before 1970 daylight time that lies within a year never comes, and
+// daylight time that spans the turn of the year lasts all year. Spans end at the latest where
+// the UTC year or 1969 does.
+OffsetSpan rule_span_before_1970(const PosixRule& rule, int64_t utc_seconds);

@@ -144,7 +144,9 @@ std::optional<ZoneRules> rules_from_posix_tz(std::string_view text) {
 OffsetSpan zone_span_at(const ZoneRules& rules, int64_t utc_seconds) {
   if (!rules.rule) return table_span(rules, INT64_MAX, utc_seconds);
   if (utc_seconds < rules.rule_begin) return table_span(rules, rules.rule_begin, utc_seconds);
-  OffsetSpan span = rule_span_at(*rules.rule, utc_seconds);
-  span.begin = std::max(span.begin, rules.rule_begin);
+  // Before 1970 the rule reads as the GNU C library reads it, so that times convert alike.
+  OffsetSpan span = utc_seconds < 0 ? rule_span_before_1970(*rules.rule, utc_seconds)
+                                    : rule_span_at(*rules.rule, utc_seconds);
+  span.begin = std::max({span.begin, rules.rule_begin, utc_seconds < 0 ? INT64_MIN : int64_t{0}});
   return span;
 }

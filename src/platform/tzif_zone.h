@@ -34,7 +34,8 @@ std::optional<ZoneRules> rules_from_tzif(std::string_view bytes);
 std::optional<ZoneRules> rules_from_posix_tz(std::string_view text);
 
 // The span of instants around `utc_seconds` that share its offset. Spans may end where the
-// offset does not change; walking from one span's end to the next visits every change.
+// offset does not change; walking from one span's end to the next visits every change. A TZ
+// string's rule reads before 1970 as the GNU C library reads it (see rule_span_before_1970).
 OffsetSpan zone_span_at(const ZoneRules& rules, int64_t utc_seconds);
 
 // The UTC offset in seconds (local = utc + offset) in force at `utc_seconds`.

@@ -1,9 +1,6 @@
 // Runs the built tagpress and hstdump in a temporary folder: history files
 // made by the converter (or by hand) must print back what they hold.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -56,8 +53,8 @@ class HstdumpTest : public e2e::TempFolderTest {
                 const std::string& tz = "UTC", const std::string& out_path = "") {
     const fs::path out_file = out_path.empty() ? dir_ / ".stdout" : fs::path(out_path);
     const fs::path err_file = dir_ / ".stderr";
-    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int out = open_output(e2e::utf8_path(out_file));
+    const int err = open_output(e2e::utf8_path(err_file));
     EXPECT_GE(out, 0);
     EXPECT_GE(err, 0);
     long peak_rss_kib = 0;
@@ -212,6 +209,7 @@ TEST_F(HstdumpTest, AnswersTheCommandLineAndReportsAFullOutput) {
     EXPECT_NE(r.err.find("\nUsage: hstdump"), std::string::npos) << r.err;
   }
   write_file(dir_ / "e.HST", header_for({"A"}));
+  SKIP_ON_WINDOWS("no /dev/full to fill standard output");
   const RunResult full = run(HSTDUMP_BINARY, {"e.HST"}, "UTC", "/dev/full");
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "hstdump: standard output: No space left on device\n");
@@ -302,25 +300,15 @@ TEST_F(HstdumpTest, StreamsLargeFilesAndStopsQuietlyAtAClosedPipe) {
   RecordProperty("peak_kib", static_cast<int>(whole.max_rss_kb));
 
   int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    close(fds[0]);
-    close(fds[1]);
-    const std::string path = (dir_ / "big.HST").string();
-    execl(HSTDUMP_BINARY, HSTDUMP_BINARY, path.c_str(), static_cast<char*>(nullptr));
-    _exit(121);
-  }
+  ASSERT_TRUE(make_pipe(fds));
+  const pid_t pid =
+      e2e::spawn_program(dir_, HSTDUMP_BINARY, {e2e::utf8_path(dir_ / "big.HST")}, fds[1]);
   close(fds[1]);
   char first[3];
   ASSERT_EQ(read(fds[0], first, sizeof first), static_cast<ssize_t>(sizeof first));
   EXPECT_EQ(std::string(first, 3), "tim");
   close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(e2e::wait_for(pid), 0);
 }
 
 }  // namespace

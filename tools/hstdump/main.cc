@@ -41,7 +41,10 @@ int main(int argc, char** argv) {
       break;
   }
   TimeZone zone;
-  if (command.local) zone = load_system_time_zone();
+  if (command.local) {
+    zone = load_system_time_zone();
+    if (const std::string notice = local_time_rules_notice(); !notice.empty()) report_error(notice);
+  }
   DumpSettings settings;
   settings.zone = command.local ? &zone : nullptr;
   settings.summary_only = command.summary_only;
