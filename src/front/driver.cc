@@ -48,7 +48,7 @@ void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
 std::string nothing_found_reason(const std::string& argument) {
   if (argument.find_first_of("*?") == std::string::npos) {
     std::error_code error;
-    (void)std::filesystem::status(argument, error);
+    (void)path_status(argument, error);
     return error ? error_text(error.value()) : "No such file or directory";
   }
   return expand_file_pattern(argument).empty()
