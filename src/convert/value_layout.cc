@@ -18,33 +18,6 @@ bool all_blanks(const char* p, const char* end) {
   return true;
 }
 
-template <bool kCheck>
-void extract_fixed(const char* line, size_t size, size_t start, int count, double* values,
-                   LayoutFindings* findings) {
-  const char* const end = line + size;
-  size_t column = start;
-  for (int k = 0; k < count; ++k, column += kFieldStride) {
-    if (column >= size) {
-      if constexpr (kCheck) {
-        if (findings->unusual < 0) findings->unusual = k;
-      }
-      values[k] = 0.0;
-      continue;
-    }
-    if constexpr (kCheck) {
-      const char* stop;
-      const char* const field = line + column;
-      values[k] = read_number(field, end, end, stop);
-      // Right-aligned numbers end where their field does: one comparison.
-      if (stop != field + kFieldWidth) [[unlikely]] {
-        if (findings->unusual < 0) findings->unusual = k;
-      }
-    } else {
-      values[k] = read_number(line + column, end);
-    }
-  }
-}
-
 }  // namespace
 
 FieldFault fixed_field_fault(const char* line, size_t size, size_t column) {
@@ -69,13 +42,29 @@ bool delimited_field_is_number(const char* field, const char* field_end, const c
   return stop == field_end || all_space(stop, field_end);
 }
 
-void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
-  extract_fixed<false>(line, size, start, count, values, nullptr);
-}
-
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings) {
-  extract_fixed<true>(line, size, start, count, values, &findings);
+  const char* const end = line + size;
+  size_t column = start;
+  for (int k = 0; k < count; ++k, column += kFieldStride) {
+    if (column >= size) {
+      if (findings.unusual < 0) findings.unusual = k;
+      values[k] = 0.0;
+      continue;
+    }
+    const char* stop;
+    const char* const field = line + column;
+    values[k] = read_number(field, end, end, stop);
+    // Right-aligned numbers end where their field does: one comparison.
+    if (stop != field + kFieldWidth) [[unlikely]] {
+      if (findings.unusual < 0) findings.unusual = k;
+    }
+  }
+}
+
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
+  LayoutFindings ignored;
+  extract_fixed_values(line, size, start, count, values, ignored);
 }
 
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
