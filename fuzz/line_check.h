@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "common/conversion_options.h"
+#include "convert/general_layout_for_tests.h"
 #include "convert/line_timestamp.h"
 #include "convert/time_window.h"
 #include "convert/value_layout.h"
@@ -168,6 +169,38 @@ inline std::string check_delimited_values(const char* line, size_t size, size_t 
   return "";
 }
 
+// Both layouts with their fast paths against read_number field by field:
+// every value bit for bit and the same findings. The delimited layout gets
+// 16 bytes after the line, as a block gives it.
+inline std::string check_fast_paths(const char* line, size_t size, size_t start, int count,
+                                    char separator) {
+  const auto values = std::make_unique<double[]>(static_cast<size_t>(count) + 1);
+  const auto expected = std::make_unique<double[]>(static_cast<size_t>(count) + 1);
+  LayoutFindings found, wanted;
+  extract_fixed_values(line, size, start, count, values.get(), found);
+  general_layout::fixed_values(line, size, start, count, expected.get(), wanted);
+  for (int k = 0; k < count; ++k) {
+    if (!same_bits(values[k], expected[k])) return "fixed layout differs from the general reader";
+  }
+  if (found.unusual != wanted.unusual) return "fixed layout found another unusual field";
+
+  const auto padded = std::make_unique<char[]>(size + 16);
+  std::memcpy(padded.get(), line, size);
+  std::memset(padded.get() + size, separator, 16);
+  found = wanted = LayoutFindings{};
+  extract_line_values(padded.get(), size, padded.get() + size + 16, start, count, separator,
+                      values.get(), found);
+  general_layout::line_values(line, size, start, count, separator, expected.get(), wanted);
+  for (int k = 0; k < count; ++k) {
+    if (!same_bits(values[k], expected[k]))
+      return "delimited layout differs from the general reader";
+  }
+  if (found.fields != wanted.fields || found.not_a_number != wanted.not_a_number) {
+    return "delimited layout found otherwise than the general reader";
+  }
+  return "";
+}
+
 inline int compare_time(const LineTimestamp& s, const TimeOfDay& b) {
   const auto line_time = std::make_tuple(int32_t{s.hour}, int32_t{s.minute}, int32_t{s.second});
   const auto bound = std::make_tuple(b.hour, b.minute, b.second);
@@ -199,6 +232,8 @@ inline std::string check_line(const uint8_t* data, size_t size) {
   broken = check_fixed_values(line.get(), line_size, start, count);
   if (!broken.empty()) return broken;
   broken = check_delimited_values(line.get(), line_size, start, count, separator);
+  if (!broken.empty()) return broken;
+  broken = check_fast_paths(line.get(), line_size, start, count, separator);
   if (!broken.empty()) return broken;
 
   if (parsed) {

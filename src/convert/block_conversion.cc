@@ -83,6 +83,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
   int64_t before = kNoPreviousInstant;
   double values[kMaxTags];
 
+  const char* const limit = block.data.get() + block.size + kBlockPadding;
   size_t at = 0;
   Line line;
   while (next_block_line(block, at, line)) {
@@ -90,7 +91,8 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     const LinePlace place{settings.data_path, number};
     LineTimestamp stamp;
     size_t values_column;
-    if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp, values_column)) {
+    if (line.too_long ||
+        !parse_line_timestamp(line.data, line.size, options.separator, stamp, values_column)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
         warn_malformed_line(
@@ -134,8 +136,8 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
 
     LayoutFindings findings;
     if (options.delimited) {
-      extract_line_values(line.data, line.size, values_column, count, options.separator, values,
-                          findings);
+      extract_line_values(line.data, line.size, limit, values_column, count, options.separator,
+                          values, findings);
       if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
       if (findings.not_a_number >= 0) {
         warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,

@@ -57,11 +57,13 @@ void block_init(Block& block, const BlockReader& reader) {
 
 namespace {
 
-// Makes room for `size` bytes in `block`, keeping its first `kept` bytes. It
-// grows by doubling, up to the longest line with its CR LF and one read.
+// Makes room for `size` bytes and the padding in `block`, keeping its first
+// `kept` bytes. It grows by doubling, up to the longest line with its CR LF
+// and one read.
 void reserve(Block& b, size_t size, size_t kept, const BlockReader& r) {
+  size += kBlockPadding;
   if (size <= b.capacity) return;
-  const size_t most = kMaxLineLength + 2 + std::max<size_t>(r.read_size, 3);
+  const size_t most = kMaxLineLength + 2 + std::max<size_t>(r.read_size, 3) + kBlockPadding;
   const size_t capacity = std::max(size, std::min(2 * b.capacity, most));
   auto data = std::make_unique_for_overwrite<char[]>(capacity);
   std::memcpy(data.get(), b.data.get(), kept);
@@ -79,6 +81,7 @@ bool next_block(BlockReader& r, Block& b) {
   std::memcpy(b.data.get(), r.carry.data(), r.carry.size());
   size_t used = r.carry.size();
   r.carry.clear();
+  std::memset(b.data.get() + used, 0, kBlockPadding);
   while (!r.at_eof) {
     reserve(b, used + room, used, r);
     char* const fresh = b.data.get() + used;
@@ -108,6 +111,7 @@ bool next_block(BlockReader& r, Block& b) {
     const std::string_view chunk(fresh, got);
     const size_t last = chunk.find('\n') == std::string_view::npos ? chunk.npos : chunk.rfind('\n');
     used += got;
+    std::memset(b.data.get() + used, 0, kBlockPadding);
     if (last != std::string_view::npos) {
       b.size = static_cast<size_t>(fresh - b.data.get()) + last + 1;
       r.carry.assign(b.data.get() + b.size, used - b.size);

@@ -29,7 +29,12 @@ struct Line {
   bool too_long = false;
 };
 
+// Bytes that may be loaded past a block's `size`: the readers of fields load
+// 16 bytes at a time. What they hold never changes a result.
+constexpr size_t kBlockPadding = 16;
+
 // A run of whole lines of a file, each ending in LF but perhaps the file's last.
+// kBlockPadding bytes after `size` may be read.
 struct Block {
   std::unique_ptr<char[]> data;
   size_t capacity = 0;

@@ -1,15 +1,45 @@
 #include "convert/value_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <string_view>
 
 #include "common/text_scan.h"
 #include "convert/number_reader.h"
+#include "convert/plain_field.h"
 
 namespace {
 
 constexpr size_t kFieldStride = 11;
 constexpr size_t kFieldWidth = 10;
+
+// The bytes that may carry a number on after its digits: where one follows a
+// field, the number is more than its field and the fast path leaves it alone.
+constexpr std::array<bool, 256> kContinuesNumber = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("0123456789.eEdD"))
+    table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+// A fixed-width field that is not a plain decimal filling its columns, or
+// lies (partly) beyond the line's end: read by the general reader, and
+// noted in `findings` when it is unusual.
+[[gnu::noinline]] double read_fixed_field(const char* line, size_t size, size_t column, int k,
+                                          LayoutFindings& findings) {
+  if (column >= size) {
+    if (findings.unusual < 0) findings.unusual = k;
+    return 0.0;
+  }
+  const char* const end = line + size;
+  const char* const field = line + column;
+  const char* stop;
+  const double value = read_number(field, end, end, stop);
+  // Right-aligned numbers end where their field does.
+  if (stop != field + kFieldWidth && findings.unusual < 0) findings.unusual = k;
+  return value;
+}
 
 bool all_blanks(const char* p, const char* end) {
   for (; p < end; ++p) {
@@ -44,20 +74,20 @@ bool delimited_field_is_number(const char* field, const char* field_end, const c
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings) {
-  const char* const end = line + size;
+  // The fast path loads 16 bytes before a field's end; in a line of the usual
+  // shape they all lie within the line.
+  const bool room_before = start + kFieldWidth >= plain_field::kBytesBefore;
   size_t column = start;
   for (int k = 0; k < count; ++k, column += kFieldStride) {
-    if (column >= size) {
-      if (findings.unusual < 0) findings.unusual = k;
-      values[k] = 0.0;
-      continue;
-    }
-    const char* stop;
-    const char* const field = line + column;
-    values[k] = read_number(field, end, end, stop);
-    // Right-aligned numbers end where their field does: one comparison.
-    if (stop != field + kFieldWidth) [[unlikely]] {
-      if (findings.unusual < 0) findings.unusual = k;
+    // The usual field: a plain decimal that fills it, then the line's end or
+    // a byte that no number goes on with.
+    const size_t field_end = column + kFieldWidth;
+    const bool ends_number = field_end < size
+                                 ? !kContinuesNumber[static_cast<unsigned char>(line[field_end])]
+                                 : field_end == size;
+    if (!(room_before && ends_number &&
+          plain_field::read(line + field_end, kFieldWidth, values[k]))) {
+      values[k] = read_fixed_field(line, size, column, k, findings);
     }
   }
 }
@@ -67,14 +97,20 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
   extract_fixed_values(line, size, start, count, values, ignored);
 }
 
-void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
-                         double* values, LayoutFindings& findings) {
+void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
+                         char separator, double* values, LayoutFindings& findings) {
   if (count <= 0) return;
   const char* const end = line + size;
   const char* field = line + (start < size ? start : size);
   const auto read_field = [&](int k, const char* field_end) {
+    double value;
+    if (field_end - line >= plain_field::kBytesBefore &&
+        field_end - field <= plain_field::kMaxLength &&
+        plain_field::read(field_end, static_cast<int>(field_end - field), value)) {
+      return value;
+    }
     const char* stop;
-    const double value = read_number(field, field_end, end, stop);
+    value = read_number(field, field_end, end, stop);
     if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
       findings.not_a_number = k;
     }
@@ -82,9 +118,21 @@ void extract_line_values(const char* line, size_t size, size_t start, int count,
   };
   int k = 0;
   for (; k < count; ++k) {
-    const char* const stop =
-        static_cast<const char*>(std::memchr(field, separator, static_cast<size_t>(end - field)));
-    if (stop == nullptr) break;
+    // The separator, looked for 16 bytes at a time: short fields end within the first load.
+    const char* stop = nullptr;
+    if (limit - field >= plain_field::kMaxLength) {
+      const int found = plain_field::find_byte(field, end - field, separator);
+      if (found >= 0) {
+        stop = field + found;
+      } else if (plain_field::kAvailable && end - field <= plain_field::kMaxLength) {
+        break;
+      }
+    }
+    if (stop == nullptr) {
+      stop =
+          static_cast<const char*>(std::memchr(field, separator, static_cast<size_t>(end - field)));
+      if (stop == nullptr) break;
+    }
     values[k] = read_field(k, stop);
     field = stop + 1;
   }
@@ -111,5 +159,5 @@ void extract_line_values(const char* line, size_t size, size_t start, int count,
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
                          double* values) {
   LayoutFindings ignored;
-  extract_line_values(line, size, start, count, separator, values, ignored);
+  extract_line_values(line, size, line + size, start, count, separator, values, ignored);
 }

@@ -38,22 +38,25 @@ bool delimited_field_is_number(const char* field, const char* field_end, const c
 
 // Fixed-width layout: value k is read from column `start` + 11 * k (10
 // columns of value and one of separator). Reading is not cut at 10 columns;
-// a position at or beyond the line's end reads 0.0.
-void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values);
-
-// extract_fixed_values that also notes the first unusual field.
+// a position at or beyond the line's end reads 0.0. `findings` receives the
+// first unusual field.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings);
+
+// extract_fixed_values without the findings.
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values);
 
 // Delimited layout: the text from column `start` on is split at `separator`.
 // Fields beyond `count` are ignored, an empty field reads 0.0, and when the
 // line has fewer fields than `count` its last field is repeated for the
 // remaining tags. A line that ends at or before `start` gives 0.0 for every
-// tag. `findings` receives the field count and the first field that is not a
-// number.
-void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
-                         double* values, LayoutFindings& findings);
+// tag. `limit` (at or past the line's end, in the same buffer) is how far
+// loads may reach: 16 bytes from a field's start find its end at once.
+// Bytes past the line's end never change a result. `findings` receives the
+// field count and the first field that is not a number.
+void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
+                         char separator, double* values, LayoutFindings& findings);
 
-// extract_line_values without the findings.
+// extract_line_values that loads nothing past the line and notes nothing.
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
                          double* values);
