@@ -81,7 +81,7 @@ generate() {
   local name=$1
   shift
   local stamp
-  stamp="$* $(cat "$root/bench/loggen.cc" "$root/bench/log_text.h" | cksum)"
+  stamp="$* $(cat "$root/bench/loggen.cc" "$root/bench/log_walk.h" "$root/bench/log_text.h" | cksum)"
   if [[ -f $data/$name.txt && -f $data/$name.HDR && -f $data/$name.params ]] &&
     [[ $(cat "$data/$name.params") == "$stamp" ]]; then
     return
