@@ -82,7 +82,7 @@ inline void step(Tag& tag, Random& random) {
 // after 2015-01-01 00:00:00, keeping the date text of the latest day.
 struct LogClock {
   int64_t day = -1;
-  char date[11];
+  char date[11] = {};
 
   char* put(char* out, int64_t seconds) {
     constexpr int64_t kFirstDay = 16436;  // 2015-01-01
