@@ -39,9 +39,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TAGPRESS_BENCH_BUILD:-$root/../build-bench}
 data=${TAGPRESS_BENCH_DATA:-${TMPDIR:-/tmp}/tagpress-bench}
 runs=5
+target_runs=11 # the alternation behind the Targets block: more runs, steadier medians
 scale=1
 if ((quick)); then
   runs=3
+  target_runs=3
   scale=10
 fi
 export TZ=UTC
@@ -299,8 +301,8 @@ scenario "pty-8x$n1m" fixed8_$l1m pty self
 
 # --- threads, the baseline and the I/O floor ---------------------------------
 # One alternation of every run the targets compare: tagpress and the baseline on
-# 1 thread (fixed width and delimited) and on their default thread count, the
-# I/O floor, and both pinned to one core. Medians of $runs runs each.
+# 1 thread (fixed width and delimited), on their default thread count and
+# pinned to one core, and the I/O floor. Medians of $target_runs runs each.
 threads_all=$(nproc)
 fixed=fixed8_$l1m
 delim=delim8_$l1m
@@ -318,27 +320,36 @@ tagpress_runs() {
   extra_runs "$key" "$data/$input.HST" "$@"
   note_peak "$data/usage.txt"
 }
-echo "Timing threads, one core, the baseline and the I/O floor ($runs runs each) ..." >&2
+# pair KEY INPUT ROUND WRAPPER... -- ARGS...: one run of WRAPPER tagpress INPUT.txt ARGS
+# (added to KEY) and, with a baseline, one of the baseline (added to base_KEY). The
+# baseline goes first in even rounds and second in odd ones, so neither side always
+# follows the same run.
+pair() {
+  local key=$1 input=$2 round=$3
+  shift 3
+  local -a wrapper=()
+  while [[ $1 != -- ]]; do
+    wrapper+=("$1")
+    shift
+  done
+  shift
+  if [[ -n $baseline ]] && ((round % 2 == 0)); then
+    extra_runs "base_$key" "$data/$input.HST" "${wrapper[@]}" "$baseline" "$input.txt" "$@"
+  fi
+  tagpress_runs "$key" "$input" "${wrapper[@]}" "$tagpress" "$input.txt" "$@"
+  if [[ -n $baseline ]] && ((round % 2 == 1)); then
+    extra_runs "base_$key" "$data/$input.HST" "${wrapper[@]}" "$baseline" "$input.txt" "$@"
+  fi
+}
+echo "Timing threads, one core, the baseline and the I/O floor ($target_runs runs each) ..." >&2
 cp "$data/fixed-8x$n1m.tagpress.HST" "$data/floor.src"
-for ((i = 0; i < runs; ++i)); do
-  if [[ -n $baseline ]]; then
-    extra_runs base_t1 "$data/$fixed.HST" env TAGPRESS_THREADS=1 "$baseline" "$fixed.txt"
-  fi
-  tagpress_runs t1 "$fixed" env TAGPRESS_THREADS=1 "$tagpress" "$fixed.txt"
-  if [[ -n $baseline ]]; then
-    extra_runs base_delim_t1 "$data/$delim.HST" env TAGPRESS_THREADS=1 "$baseline" "$delim.txt" /e
-  fi
-  tagpress_runs delim_t1 "$delim" env TAGPRESS_THREADS=1 "$tagpress" "$delim.txt" /e
-  if [[ -n $baseline ]]; then
-    extra_runs base_default "$data/$fixed.HST" "$baseline" "$fixed.txt"
-  fi
-  tagpress_runs default "$fixed" "$tagpress" "$fixed.txt"
+for ((i = 0; i < target_runs; ++i)); do
+  pair t1 "$fixed" "$i" env TAGPRESS_THREADS=1 --
+  pair delim_t1 "$delim" "$i" env TAGPRESS_THREADS=1 -- /e
+  pair default "$fixed" "$i" env --
   extra_runs read - sh -c "cat $fixed.txt >/dev/null"
   extra_runs copy "$data/floor.dst" cp floor.src floor.dst
-  tagpress_runs core0 "$fixed" taskset -c 0 "$tagpress" "$fixed.txt"
-  if [[ -n $baseline ]]; then
-    extra_runs base0 "$data/$fixed.HST" taskset -c 0 "$baseline" "$fixed.txt"
-  fi
+  pair core0 "$fixed" "$i" taskset -c 0 --
 done
 rm -f "$data/floor.src" "$data/floor.dst" "$data/$fixed.HST" "$data/$delim.HST"
 for key in "${!extra[@]}"; do
@@ -410,8 +421,9 @@ same_outputs "fractions-8x$n1m" frac8_$l1m
 
 # --- report ----------------------------------------------------------------
 echo
-echo "tagpress $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?'), $runs runs each," \
-  "TZ=UTC, medians; $(nproc) CPUs, load average before the runs: $load_before"
+echo "tagpress $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?'), $runs runs each" \
+  "($target_runs in the alternation behind the Targets), TZ=UTC, medians; $(nproc) CPUs," \
+  "load average before the runs: $load_before"
 echo
 echo "| scenario | input MB | tagpress s | MB/s | lines/s | CPU s | peak RSS MiB | reference s |" \
   "speed ratio | baseline s | vs baseline |"
@@ -430,7 +442,7 @@ awk -v p="${tp_time[pty-8x$n1m]}" -v f="${ref_time[pty-8x$n1m]}" 'BEGIN {
 }'
 
 awk -v one="${extra[t1]}" -v all="${extra[default]}" -v n="$threads_all" -v c0="${extra[core0]}" \
-  -v b0="${extra[base0]:-}" -v rd="${extra[read]}" -v cp="${extra[copy]}" 'BEGIN {
+  -v b0="${extra[base_core0]:-}" -v rd="${extra[read]}" -v cp="${extra[copy]}" 'BEGIN {
   printf "fixed-8: 1 thread %.3f s, default (%d threads) %.3f s: scaling %.2fx\n", one, n, all, one / all
   printf "fixed-8 on one core (taskset -c 0): %.3f s", c0
   if (b0 != "") printf ", baseline %.3f s (%+.1f%%)", b0, 100 * (c0 - b0) / b0
