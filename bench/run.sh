@@ -352,7 +352,8 @@ for ((i = 0; i < target_runs; ++i)); do
   pair core0 "$fixed" "$i" taskset -c 0 --
 done
 rm -f "$data/floor.src" "$data/floor.dst" "$data/$fixed.HST" "$data/$delim.HST"
-for key in "${!extra[@]}"; do
+for key in $(printf '%s\n' "${!extra[@]}" | sort); do
+  echo "  $key s:${extra[$key]}" >&2
   # shellcheck disable=SC2086
   extra[$key]=$(median ${extra[$key]})
 done
