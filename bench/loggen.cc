@@ -10,12 +10,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "common/ticks.h"
-#include "log_text.h"
+#include "log_walk.h"
 
 namespace {
 
@@ -28,48 +26,7 @@ struct Options {
   uint64_t seed = 1;
 };
 
-// A kind of measured quantity: name, typical level, range and random-walk
-// step, all in 0.0001 units. Ranges stay within what "%10.4f" fits in 10
-// columns (-9999.9999 .. 99999.9999). Levels near zero give negative values.
-struct Quantity {
-  const char* name;
-  const char* description;
-  int64_t center, low, high, step;
-};
-
-constexpr Quantity kQuantities[] = {
-    {"TEMP", "Temperature degC", 1'800'000, -400'000, 6'000'000, 500},
-    {"PRES", "Pressure bar", 400'000, 0, 600'000, 100},
-    {"FLOW", "Flow m3/h", 200'000, -500'000, 50'000'000, 5'000},
-    {"LEVEL", "Level %", 600'000, 0, 1'000'000, 200},
-    {"POWER", "Active power kW", 175'000'000, -20'000'000, 900'000'000, 20'000},
-    {"DPRES", "Differential pressure mbar", 0, -50'000'000, 50'000'000, 10'000},
-    {"SPEED", "Shaft speed rpm", 198'000'000, 0, 300'000'000, 3'000},
-    {"VIBR", "Vibration mm/s", 150'000, 0, 200'000, 50},
-};
-constexpr int kQuantityCount = sizeof kQuantities / sizeof kQuantities[0];
 constexpr int kTagsPerUnit = 8;
-
-// xorshift64*: fast, and good enough for plausible-looking noise.
-struct Random {
-  uint64_t state;
-  uint64_t next() {
-    state ^= state >> 12;
-    state ^= state << 25;
-    state ^= state >> 27;
-    return state * 0x2545F4914F6CDD1DULL;
-  }
-  // Uniform in [-limit, limit].
-  int64_t symmetric(int64_t limit) {
-    return static_cast<int64_t>(next() % static_cast<uint64_t>(2 * limit + 1)) - limit;
-  }
-};
-
-struct Tag {
-  const Quantity* quantity;
-  int64_t value;   // current value in 0.0001 units
-  int64_t target;  // level the walk drifts back to
-};
 
 bool parse_count(const char* text, long long low, long long high, long long& out) {
   char* end = nullptr;
@@ -128,39 +85,6 @@ bool write_header(const std::string& path, int tags) {
   return std::fclose(file) == 0;
 }
 
-std::vector<Tag> start_tags(int count, Random& random) {
-  std::vector<Tag> tags;
-  for (int i = 0; i < count; ++i) {
-    const Quantity& q = kQuantities[i % kQuantityCount];
-    // Each tag of a kind gets its own level, within a tenth of the range of the typical one.
-    int64_t level = q.center + random.symmetric((q.high - q.low) / 10);
-    if (level < q.low) level = q.low;
-    if (level > q.high) level = q.high;
-    tags.push_back(Tag{&q, level, level});
-  }
-  return tags;
-}
-
-// One random-walk step, pulled gently back to the tag's level and kept in range.
-void step(Tag& tag, Random& random) {
-  const Quantity& q = *tag.quantity;
-  tag.value += random.symmetric(q.step) + (tag.target - tag.value) / 4096;
-  if (tag.value < q.low) tag.value = 2 * q.low - tag.value;
-  if (tag.value > q.high) tag.value = 2 * q.high - tag.value;
-}
-
-// "DD/MM/YYYY " for a day counted from 1970-01-01.
-void format_date(int64_t days, char* out) {
-  const CivilTime d = civil_from_seconds(days * 86400);
-  out = put_two_digits(out, d.day);
-  *out++ = '/';
-  out = put_two_digits(out, d.month);
-  *out++ = '/';
-  out = put_two_digits(out, static_cast<int>(d.year / 100));
-  out = put_two_digits(out, static_cast<int>(d.year % 100));
-  *out = ' ';
-}
-
 bool write_log(const Options& options, std::vector<Tag>& tags, Random& random) {
   FILE* file = std::fopen(options.out_path.c_str(), "wb");
   if (file == nullptr) return false;
@@ -172,40 +96,16 @@ bool write_log(const Options& options, std::vector<Tag>& tags, Random& random) {
   char* out = buffer.data();
   bool ok = true;
 
-  constexpr int64_t kFirstDay = 16436;  // 2015-01-01
-  int64_t day = -1;
-  char date[11];
+  LogClock clock;
   for (long long line = 0; line < options.lines && ok; ++line) {
-    const int64_t seconds_of_run = line;
-    if (kFirstDay + seconds_of_run / 86400 != day) {
-      day = kFirstDay + seconds_of_run / 86400;
-      format_date(day, date);
-    }
-    const int second_of_day = static_cast<int>(seconds_of_run % 86400);
-    std::memcpy(out, date, sizeof date);
-    out += sizeof date;
-    out = put_two_digits(out, second_of_day / 3600);
-    *out++ = ':';
-    out = put_two_digits(out, second_of_day / 60 % 60);
-    *out++ = ':';
-    out = put_two_digits(out, second_of_day % 60);
+    out = clock.put(out, line);
     if (options.fractions) {
       const int ms = static_cast<int>(random.next() % 1000);
       *out++ = '.';
       *out++ = static_cast<char>('0' + ms / 100);
       out = put_two_digits(out, ms % 100);
     }
-    for (Tag& tag : tags) {
-      step(tag, random);
-      *out++ = '\t';
-      if (options.delimited) {
-        // Finer than the walk's 0.0001 grid so that "%.9g" has digits to show.
-        const double fine = static_cast<double>(random.next() % 1000) * 1e-7;
-        out = put_general_9(out, limit, static_cast<double>(tag.value) * 1e-4 + fine);
-      } else {
-        out = put_fixed_4(out, tag.value);
-      }
-    }
+    out = put_values(out, limit, tags, random, options.delimited);
     *out++ = '\n';
     if (out - buffer.data() >= static_cast<ptrdiff_t>(kBufferSize)) {
       const size_t size = static_cast<size_t>(out - buffer.data());
@@ -228,7 +128,7 @@ int main(int argc, char** argv) {
                  "[--seed N]\n");
     return 2;
   }
-  Random random{options.seed * 0x9E3779B97F4A7C15ULL + 0x1234567};
+  Random random = random_for_seed(options.seed);
   std::vector<Tag> tags = start_tags(options.tags, random);
   if (!write_header(header_path(options.out_path), options.tags)) {
     std::perror(header_path(options.out_path).c_str());

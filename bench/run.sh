@@ -8,7 +8,8 @@
 # parameters and the generator stay the same), times tagpress and the
 # reference alternately on each scenario with TZ=UTC, prints a Markdown table,
 # then checks that both wrote byte-identical history files wherever both are
-# defined. Exits non-zero if anything fails or differs.
+# defined. Exits non-zero if anything fails or differs; a speed target that is
+# not met is reported, not failed.
 #
 # --quick: a tenth of the lines and 3 runs each, as a smoke test.
 # Environment: TAGPRESS_BENCH_BUILD (build folder), TAGPRESS_BENCH_DATA (input folder),
@@ -18,7 +19,10 @@
 # After the table: tagpress on 1 thread and on every CPU (the scaling), both
 # pinned to one core with taskset (against the baseline there too), and the
 # I/O floor of the fixed-width 8-tag input: reading it to /dev/null plus
-# copying a file as large as its history file.
+# copying a file as large as its history file; the value readers' nanoseconds
+# per value (value_reader_bench); the outputs at 1, 2 and 3 threads and of the
+# baseline, compared byte for byte; and a "Targets" block that sets each
+# measured figure beside its target.
 set -euo pipefail
 
 quick=0
@@ -35,13 +39,17 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TAGPRESS_BENCH_BUILD:-$root/../build-bench}
 data=${TAGPRESS_BENCH_DATA:-${TMPDIR:-/tmp}/tagpress-bench}
 runs=5
+target_runs=11 # the alternation behind the Targets block: more runs, steadier medians
 scale=1
 if ((quick)); then
   runs=3
+  target_runs=3
   scale=10
 fi
 export TZ=UTC
 export LC_ALL=C
+# Each run below sets its own thread count; without one tagpress takes its default.
+unset TAGPRESS_THREADS
 
 fail() {
   echo "bench: $*" >&2
@@ -81,7 +89,7 @@ generate() {
   local name=$1
   shift
   local stamp
-  stamp="$* $(cat "$root/bench/loggen.cc" "$root/bench/log_text.h" | cksum)"
+  stamp="$* $(cat "$root/bench/loggen.cc" "$root/bench/log_walk.h" "$root/bench/log_text.h" | cksum)"
   if [[ -f $data/$name.txt && -f $data/$name.HDR && -f $data/$name.params ]] &&
     [[ $(cat "$data/$name.params") == "$stamp" ]]; then
     return
@@ -108,15 +116,20 @@ generate fixed64_$l250k --tags 64 --lines $l250k
 generate frac8_$l1m --tags 8 --lines $l1m --fractions
 
 # --- timing ----------------------------------------------------------------
-# time_run MODE USAGE-FILE PROGRAM ARGS...: runs PROGRAM in $data, standard
+# time_run MODE USAGE-FILE FRESH PROGRAM ARGS...: runs PROGRAM in $data, standard
 # output to a file (MODE=file) or to a pseudo-terminal (MODE=pty); prints the
 # wall time in seconds and leaves "peak-RSS-KiB user-s system-s" of PROGRAM in
-# USAGE-FILE. Fails loudly on a non-zero exit.
+# USAGE-FILE. Fails loudly on a non-zero exit. FRESH (a path, or - for none) is
+# the file the run writes: it is removed first, so that every run creates its
+# output anew, and the writes of earlier runs are flushed (sync) before the clock
+# starts, so that no run pays for another's.
 time_run() {
-  local mode=$1 usage_file=$2
-  shift 2
+  local mode=$1 usage_file=$2 fresh=$3
+  shift 3
   local -a cmd=("$@")
   if ((have_time)); then cmd=(/usr/bin/time -f "%M %U %S" -o "$usage_file" "${cmd[@]}"); fi
+  [[ $fresh == - ]] || rm -f "$fresh"
+  sync
   local start end status=0
   start=$(date +%s%N)
   if [[ $mode == pty ]]; then
@@ -132,6 +145,17 @@ time_run() {
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 max_of() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+
+# The largest peak RSS (KiB) of all tagpress runs; note_peak USAGE-FILE folds in
+# the run that time_run (or GNU time) described there.
+peak_rss_kib=0
+note_peak() {
+  ((have_time)) || return 0
+  local kib
+  kib=$(tail -n 1 "$1" | cut -d' ' -f1)
+  ((kib > peak_rss_kib)) && peak_rss_kib=$kib
+  return 0
+}
 
 # Header length and record length of a history file, from its bytes 2-5.
 hst_lengths() { od -An -tu2 -j2 -N4 "$1" | awk '{ print $1, $2 }'; }
@@ -166,22 +190,24 @@ scenario() {
   local -a tp_times=() tp_rsses=() tp_cpus=() ref_times=() base_times=()
   for ((i = 0; i < runs; ++i)); do
     if [[ -n $baseline ]]; then
-      base_times+=("$(time_run "$mode" "$data/usage.txt" "$baseline" "$txt" "$@")")
+      base_times+=("$(time_run "$mode" "$data/usage.txt" "$hst" "$baseline" "$txt" "$@")")
       mv "$hst" "$data/$name.baseline.HST"
     fi
-    tp_times+=("$(time_run "$mode" "$data/usage.txt" "$tagpress" "$txt" "$@")")
+    tp_times+=("$(time_run "$mode" "$data/usage.txt" "$hst" "$tagpress" "$txt" "$@")")
     if ((have_time)); then
       local usage
       usage=$(tail -n 1 "$data/usage.txt")
       tp_rsses+=("${usage%% *}")
       tp_cpus+=("$(awk '{ print $2 + $3 }' <<<"$usage")")
+      note_peak "$data/usage.txt"
     fi
     mv "$hst" "$data/$name.tagpress.HST"
     if [[ $ref == self ]]; then
-      ref_times+=("$(time_run file "$data/usage.txt" "$tagpress" "$txt" "$@")")
+      ref_times+=("$(time_run file "$data/usage.txt" "$hst" "$tagpress" "$txt" "$@")")
+      note_peak "$data/usage.txt"
       rm -f "$hst"
     elif [[ $ref != skip ]]; then
-      ref_times+=("$(time_run file "$data/usage.txt" "$reference" "$txt" "$@")")
+      ref_times+=("$(time_run file "$data/usage.txt" "$hst" "$reference" "$txt" "$@")")
       mv "$hst" "$data/$name.reference.HST"
     fi
   done
@@ -273,36 +299,132 @@ scenario "fixed-64x$n250k" fixed64_$l250k file compare
 scenario "fractions-8x$n1m" frac8_$l1m file time
 scenario "pty-8x$n1m" fixed8_$l1m pty self
 
-# --- threads and the I/O floor ----------------------------------------------
-# runs_median PROGRAM-AND-ARGS...: median wall time of $runs runs on the
-# fixed-width 8-tag input (alternation is up to the caller).
+# --- threads, the baseline and the I/O floor ---------------------------------
+# One alternation of every run the targets compare: tagpress and the baseline on
+# 1 thread (fixed width and delimited), on their default thread count and
+# pinned to one core, and the I/O floor. Medians of $target_runs runs each.
 threads_all=$(nproc)
+fixed=fixed8_$l1m
+delim=delim8_$l1m
 declare -A extra
+# extra_runs KEY FRESH COMMAND...: one timed run of COMMAND (as time_run) added to KEY.
 extra_runs() {
-  local key=$1
-  shift
-  extra[$key]="${extra[$key]:-} $(time_run file "$data/usage.txt" "$@")"
+  local key=$1 fresh=$2
+  shift 2
+  extra[$key]="${extra[$key]:-} $(time_run file "$data/usage.txt" "$fresh" "$@")"
 }
-echo "Timing threads, one core and the I/O floor ($runs runs each) ..." >&2
+# tagpress_runs KEY INPUT COMMAND...: extra_runs of tagpress on INPUT, whose memory counts.
+tagpress_runs() {
+  local key=$1 input=$2
+  shift 2
+  extra_runs "$key" "$data/$input.HST" "$@"
+  note_peak "$data/usage.txt"
+}
+# pair KEY INPUT ROUND WRAPPER... -- ARGS...: one run of WRAPPER tagpress INPUT.txt ARGS
+# (added to KEY) and, with a baseline, one of the baseline (added to base_KEY). The
+# baseline goes first in even rounds and second in odd ones, so neither side always
+# follows the same run.
+pair() {
+  local key=$1 input=$2 round=$3
+  shift 3
+  local -a wrapper=()
+  while [[ $1 != -- ]]; do
+    wrapper+=("$1")
+    shift
+  done
+  shift
+  if [[ -n $baseline ]] && ((round % 2 == 0)); then
+    extra_runs "base_$key" "$data/$input.HST" "${wrapper[@]}" "$baseline" "$input.txt" "$@"
+  fi
+  tagpress_runs "$key" "$input" "${wrapper[@]}" "$tagpress" "$input.txt" "$@"
+  if [[ -n $baseline ]] && ((round % 2 == 1)); then
+    extra_runs "base_$key" "$data/$input.HST" "${wrapper[@]}" "$baseline" "$input.txt" "$@"
+  fi
+}
+echo "Timing threads, one core, the baseline and the I/O floor ($target_runs runs each) ..." >&2
 cp "$data/fixed-8x$n1m.tagpress.HST" "$data/floor.src"
-for ((i = 0; i < runs; ++i)); do
-  extra_runs t1 env TAGPRESS_THREADS=1 "$tagpress" fixed8_$l1m.txt
-  extra_runs tall env TAGPRESS_THREADS="$threads_all" "$tagpress" fixed8_$l1m.txt
-  extra_runs core0 taskset -c 0 "$tagpress" fixed8_$l1m.txt
-  [[ -n $baseline ]] && extra_runs base0 taskset -c 0 "$baseline" fixed8_$l1m.txt
-  extra_runs read sh -c "cat fixed8_$l1m.txt >/dev/null"
-  extra_runs copy cp floor.src floor.dst
+for ((i = 0; i < target_runs; ++i)); do
+  pair t1 "$fixed" "$i" env TAGPRESS_THREADS=1 --
+  pair delim_t1 "$delim" "$i" env TAGPRESS_THREADS=1 -- /e
+  pair default "$fixed" "$i" env --
+  extra_runs read - sh -c "cat $fixed.txt >/dev/null"
+  extra_runs copy "$data/floor.dst" cp floor.src floor.dst
+  pair core0 "$fixed" "$i" taskset -c 0 --
 done
-rm -f "$data/floor.src" "$data/floor.dst"
-for key in "${!extra[@]}"; do
+rm -f "$data/floor.src" "$data/floor.dst" "$data/$fixed.HST" "$data/$delim.HST"
+for key in $(printf '%s\n' "${!extra[@]}" | sort); do
+  echo "  $key s:${extra[$key]}" >&2
   # shellcheck disable=SC2086
   extra[$key]=$(median ${extra[$key]})
 done
 
+# --- value readers ---------------------------------------------------------
+echo "Timing the value readers ..." >&2
+value_readers=$("$build/value_reader_bench") || fail "value_reader_bench failed"
+# ns_per_value KEY: the figure of one value_reader_bench case.
+ns_per_value() { awk -v key="$1:" '$3 == key { print $4 }' <<<"$value_readers"; }
+
+# --- the same outputs at every thread count ------------------------------------
+# same_outputs NAME INPUT ARGS...: runs tagpress on INPUT at 1, 2 and 3 threads
+# and the baseline (if any) at its default, untimed, and checks that the
+# history file, standard output and standard error are byte-identical to those
+# of the 1-thread run. Adds a line to same_lines; on a difference clears
+# same_threads or same_baseline and keeps the files.
+same_threads=1
+same_baseline=1
+same_lines=()
+same_outputs() {
+  local name=$1 input=$2
+  shift 2
+  local hst=$data/$input.HST out=$data/same-$name lines
+  lines=$(wc -l <"$data/$input.txt")
+  local -a variants=(1 2 3)
+  if [[ -n $baseline ]]; then variants+=(baseline); fi
+  local v differ=""
+  for v in "${variants[@]}"; do
+    local -a cmd=(env TAGPRESS_THREADS="$v" "$tagpress")
+    if [[ $v == baseline ]]; then cmd=("$baseline"); fi
+    if ((have_time)); then cmd=(/usr/bin/time -f "%M %U %S" -o "$data/usage.txt" "${cmd[@]}"); fi
+    rm -f "$hst"
+    (cd "$data" && "${cmd[@]}" "$input.txt" "$@" >"$out.$v.out" 2>"$out.$v.err" </dev/null) ||
+      fail "$name: ${cmd[*]} exited with status $?"
+    if [[ $v != baseline ]]; then note_peak "$data/usage.txt"; fi
+    mv "$hst" "$out.$v.HST"
+    if [[ $v == 1 ]]; then
+      check_record_count "$out.1.HST" "$lines"
+      continue
+    fi
+    local what label="$v threads"
+    if [[ $v == baseline ]]; then label=baseline; fi
+    for what in HST out err; do
+      if ! cmp -s "$out.1.$what" "$out.$v.$what"; then
+        differ+=" $what ($label)"
+        if [[ $v == baseline ]]; then same_baseline=0; else same_threads=0; fi
+      fi
+    done
+  done
+  local with="1, 2 and 3 threads"
+  if [[ -n $baseline ]]; then with+=" and the baseline"; fi
+  if [[ -n $differ ]]; then
+    same_lines+=("  $name: DIFFERENT from the 1-thread run:$differ (files kept: $out.*)")
+    return 0
+  fi
+  local sizes
+  sizes=$(stat -c %s "$out.1.HST" "$out.1.out" "$out.1.err" | paste -sd+)
+  same_lines+=("  $name: history file, standard output and standard error identical at $with ($sizes bytes)")
+  rm -f "$out".*
+}
+echo "Comparing outputs at 1, 2 and 3 threads ..." >&2
+same_outputs "fixed-8x$n1m" "$fixed"
+same_outputs "delimited-8x$n1m" "$delim" /e
+same_outputs "fixed-64x$n250k" fixed64_$l250k
+same_outputs "fractions-8x$n1m" frac8_$l1m
+
 # --- report ----------------------------------------------------------------
 echo
-echo "tagpress $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?'), $runs runs each," \
-  "TZ=UTC, medians; $(nproc) CPUs, load average before the runs: $load_before"
+echo "tagpress $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?'), $runs runs each" \
+  "($target_runs in the alternation behind the Targets), TZ=UTC, medians; $(nproc) CPUs," \
+  "load average before the runs: $load_before"
 echo
 echo "| scenario | input MB | tagpress s | MB/s | lines/s | CPU s | peak RSS MiB | reference s |" \
   "speed ratio | baseline s | vs baseline |"
@@ -320,16 +442,27 @@ awk -v p="${tp_time[pty-8x$n1m]}" -v f="${ref_time[pty-8x$n1m]}" 'BEGIN {
   printf " (alternate runs: pty %.3f s, redirected %.3f s)\n", p, f
 }'
 
-awk -v one="${extra[t1]}" -v all="${extra[tall]}" -v n="$threads_all" -v c0="${extra[core0]}" \
-  -v b0="${extra[base0]:-}" -v rd="${extra[read]}" -v cp="${extra[copy]}" \
-  -v t="${tp_time[fixed-8x$n1m]}" 'BEGIN {
-  printf "fixed-8: 1 thread %.3f s, %d threads %.3f s: scaling %.2fx\n", one, n, all, one / all
+awk -v one="${extra[t1]}" -v all="${extra[default]}" -v n="$threads_all" -v c0="${extra[core0]}" \
+  -v b0="${extra[base_core0]:-}" -v rd="${extra[read]}" -v cp="${extra[copy]}" 'BEGIN {
+  printf "fixed-8: 1 thread %.3f s, default (%d threads) %.3f s: scaling %.2fx\n", one, n, all, one / all
   printf "fixed-8 on one core (taskset -c 0): %.3f s", c0
   if (b0 != "") printf ", baseline %.3f s (%+.1f%%)", b0, 100 * (c0 - b0) / b0
   printf "\n"
   printf "I/O floor: read %.3f s + copy of the history file %.3f s = %.3f s;" \
-    " tagpress %.3f s = %.2fx the floor\n", rd, cp, rd + cp, t, t / (rd + cp)
+    " tagpress (default threads, same alternation) %.3f s = %.2fx the floor\n", rd, cp, rd + cp,
+    all, all / (rd + cp)
 }'
+if [[ -n $baseline ]]; then
+  awk -v t1="${extra[t1]}" -v b1="${extra[base_t1]}" -v d1="${extra[delim_t1]}" \
+    -v bd1="${extra[base_delim_t1]}" -v t="${extra[default]}" -v b="${extra[base_default]}" 'BEGIN {
+    printf "baseline, same alternation: fixed-8 1 thread %.3f s (tagpress %.3f s), delimited-8 1" \
+      " thread %.3f s (tagpress %.3f s), fixed-8 default threads %.3f s (tagpress %.3f s)\n",
+      b1, t1, bd1, d1, b, t
+  }'
+fi
+echo
+echo "Value readers (value_reader_bench, best pass):"
+while IFS= read -r line; do echo "  $line"; done <<<"$value_readers"
 
 echo
 echo "Output check (TZ=UTC, byte for byte):"
@@ -337,8 +470,65 @@ ok=1
 compare_outputs "fixed-8x$n1m" fixed8_$l1m || ok=0
 compare_outputs "delimited-8x$n1m" delim8_$l1m || ok=0
 compare_outputs "fixed-64x$n250k" fixed64_$l250k || ok=0
-if ((!ok)); then
-  echo "bench: tagpress and the reference disagree; outputs kept in $data" >&2
-  exit 1
+if ((!ok)); then echo "bench: tagpress and the reference disagree; outputs kept in $data" >&2; fi
+printf '%s\n' "${same_lines[@]}"
+if ((!same_threads || !same_baseline)); then
+  echo "bench: outputs differ between thread counts or from the baseline" >&2
+  ok=0
 fi
+
+# --- targets ---------------------------------------------------------------
+# target LABEL VALUE FORMAT RELATION LIMIT: one line of the Targets block; an
+# empty VALUE (a figure that needs the baseline) reads "no baseline".
+target() {
+  awk -v label="$1" -v v="$2" -v fmt="$3" -v rel="$4" -v lim="$5" 'BEGIN {
+    printf "  %-48s ", label ":"
+    if (v == "") {
+      printf "no baseline (target %s " fmt ")\n", rel, lim
+      exit
+    }
+    met = rel == ">=" ? v >= lim : rel == "<=" ? v <= lim : v < lim
+    printf fmt " (target %s " fmt "): %s\n", v, rel, lim, met ? "met" : "NOT met"
+  }'
+}
+# ratio A B: A / B, or nothing when A is missing (no baseline).
+ratio() { if [[ -n $1 ]]; then awk -v a="$1" -v b="$2" 'BEGIN { print a / b }'; fi; }
+# target_same LABEL FLAG [NEEDS]: a Targets line for byte-identical outputs (FLAG 1);
+# "no baseline" when NEEDS is given and empty.
+target_same() {
+  local state="yes (target: identical): met"
+  if (($# > 2)) && [[ -z $3 ]]; then
+    state="no baseline (target: identical)"
+  elif (($2 != 1)); then
+    state="no (target: identical): NOT met"
+  fi
+  printf '  %-48s %s\n' "$1:" "$state"
+}
+
+echo
+echo "Targets:"
+target "fixed-8, 1 thread, vs baseline" "$(ratio "${extra[base_t1]:-}" "${extra[t1]}")" \
+  "%.2fx" ">=" 1.5
+target "delimited-8 (/e), 1 thread, vs baseline" \
+  "$(ratio "${extra[base_delim_t1]:-}" "${extra[delim_t1]}")" "%.2fx" ">=" 1.3
+target "fixed-8, default threads, vs baseline" \
+  "$(ratio "${extra[base_default]:-}" "${extra[default]}")" "%.2fx" ">=" 1.25
+target "fixed-8, default threads, time / I/O floor" \
+  "$(ratio "${extra[default]}" "$(awk -v r="${extra[read]}" -v c="${extra[copy]}" \
+    'BEGIN { print r + c }')")" "%.2fx" "<=" 2
+target "value reader, fixed width, common fields" "$(ns_per_value fixed-common)" \
+  "%.2f ns/value" "<=" 5
+printf '  %-48s %s ns/value (no target)\n' "value reader, fixed width, fallback fields:" \
+  "$(ns_per_value fixed-fallback)"
+printf '  %-48s %s ns/value (no target)\n' "value reader, delimited:" "$(ns_per_value delimited)"
+if ((have_time)); then
+  target "peak RSS of tagpress, all runs" \
+    "$(awk -v k="$peak_rss_kib" 'BEGIN { print k / 1024 }')" "%.1f MiB" "<" 32
+else
+  printf '  %-48s n/a (no GNU time; target < 32 MiB)\n' "peak RSS of tagpress, all runs:"
+fi
+target_same "identical outputs at 1, 2 and 3 threads" "$same_threads"
+target_same "identical outputs to the baseline" "$same_baseline" "$baseline"
+
+((ok)) || exit 1
 rm -f "$data"/*.HST "$data/stdout.txt" "$data/usage.txt"
