@@ -137,14 +137,15 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     LayoutFindings findings;
     if (options.delimited) {
       extract_line_values(line.data, line.size, limit, values_column, count, options.separator,
-                          values, findings);
+                          values, findings, worker.shapes);
       if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
       if (findings.not_a_number >= 0) {
         warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,
                          options.separator, findings.not_a_number, count, values);
       }
     } else {
-      extract_fixed_values(line.data, line.size, values_column, count, values, findings);
+      extract_fixed_values(line.data, line.size, values_column, count, values, findings,
+                           worker.shapes);
       if (findings.unusual >= 0) [[unlikely]] {
         warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
                                   findings.unusual, values, tags, check_alignment);

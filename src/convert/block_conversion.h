@@ -19,6 +19,7 @@
 #include "convert/block_reader.h"
 #include "convert/line_timestamp.h"
 #include "convert/time_zone.h"
+#include "convert/value_layout.h"
 #include "convert/warnings.h"
 
 // A line with a valid date and time.
@@ -88,6 +89,7 @@ struct BlockSettings {
 struct BlockWorker {
   TimeZone zone;
   DayCache day_cache;
+  FieldShapes shapes;
 };
 
 // Makes `result` able to hold the records of any block `reader` fills.

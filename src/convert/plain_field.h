@@ -62,6 +62,48 @@ inline uint64_t sixteen_digits(__m128i d) {
 inline constexpr double kDivisors[] = {1e0, 1e15, 1e14, 1e13, 1e12, 1e11, 1e10, 1e9, 1e8,
                                        1e7, 1e6,  1e5,  1e4,  1e3,  1e2,  1e1,  1e0};
 
+// What read learned from a plain field, so that a later field of the same
+// shape reads without the tests: the same bytes where it held blanks, a
+// sign or a dot, and digits where it held digits, make a plain decimal read
+// the same way. A default Shape matches nothing.
+struct Shape {
+  __m128i care = _mm_set1_epi8(-1);     // the field's lanes that are not digits
+  __m128i bytes = _mm_setzero_si128();  // what those lanes held, zero elsewhere
+  __m128i other = _mm_setzero_si128();  // every lane but the field's digits
+  __m128i digits_back;                  // the digit lanes, one lane on
+  __m128i from_text;                    // lanes_from(the lane after the dot)
+  double divisor = 1.0;
+  uint64_t sign = 0;  // the sign bit of a negative value
+  int length = 0;
+};
+
+// The digits of a plain field as one integer, the digits before the dot
+// taken from the load that ends one byte earlier so that they close its gap:
+// `shifted` holds the field's bytes less '0', `digit_lanes` its digits.
+inline double plain_value(const char* end, __m128i shifted, __m128i digit_lanes,
+                          __m128i digits_back, __m128i from_text, double divisor, uint64_t sign) {
+  const __m128i here = _mm_and_si128(shifted, digit_lanes);
+  const __m128i back = _mm_and_si128(_mm_sub_epi8(load(end - 17), _mm_set1_epi8('0')), digits_back);
+  const __m128i digits =
+      _mm_or_si128(_mm_and_si128(from_text, here), _mm_andnot_si128(from_text, back));
+  const double v = static_cast<double>(sixteen_digits(digits)) / divisor;
+  return std::bit_cast<double>(std::bit_cast<uint64_t>(v) | sign);
+}
+
+// Reads the field of `shape.length` bytes that ends at `end` when it has the
+// shape read learned last, as read would; false otherwise.
+inline bool read_same_shape(const Shape& shape, const char* end, double& value) {
+  const __m128i text = load(end - 16);
+  const __m128i shifted = _mm_sub_epi8(text, _mm_set1_epi8('0'));
+  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted);
+  const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(text, shape.care), shape.bytes),
+                                     _mm_or_si128(digit, shape.other));
+  if (_mm_movemask_epi8(same) != 0xFFFF) return false;
+  value = plain_value(end, shifted, _mm_andnot_si128(shape.other, _mm_set1_epi8(-1)),
+                      shape.digits_back, shape.from_text, shape.divisor, shape.sign);
+  return true;
+}
+
 // Reads the field of `length` bytes that ends at `end` when it is blanks, an
 // optional '-', then digits with at most one '.', ending in a digit, at most
 // 15 digits in all: the value is the digits as one integer (below 2^53, so
@@ -69,7 +111,7 @@ inline constexpr double kDivisors[] = {1e0, 1e15, 1e14, 1e13, 1e12, 1e11, 1e10, 
 // does. kBytesBefore bytes before `end` must be readable; those before the
 // field play no part. Returns false, leaving `value` alone, for anything
 // else (length 0 or over 16 included).
-inline bool read(const char* end, int length, double& value) {
+inline bool read(const char* end, int length, double& value, Shape* learned = nullptr) {
   if (length <= 0 || length > kMaxLength) return false;
   // Lanes 16 - length to 15 hold the field; a class of bytes is a bit mask of lanes.
   const __m128i text = load(end - 16);
@@ -92,18 +134,23 @@ inline bool read(const char* end, int length, double& value) {
                           unsigned{digit == 0xFFFF};
   if (faults != 0) return false;
 
-  // The digits before the dot come from one byte further back, so that they
-  // close its gap: up to the dot's lane from the load that ends one byte
-  // earlier, after it from `text`.
   const int after_dot = std::bit_width(dot);
+  const uint64_t sign = uint64_t{minus != 0} << 63;
+  const __m128i digits_back = _mm_slli_si128(digit_lanes, 1);
   const __m128i from_text = lanes_from(after_dot);
-  const __m128i here = _mm_and_si128(shifted, digit_lanes);
-  const __m128i back = _mm_and_si128(_mm_sub_epi8(load(end - 17), _mm_set1_epi8('0')),
-                                     _mm_slli_si128(digit_lanes, 1));
-  const __m128i digits =
-      _mm_or_si128(_mm_and_si128(from_text, here), _mm_andnot_si128(from_text, back));
-  const double v = static_cast<double>(sixteen_digits(digits)) / kDivisors[after_dot];
-  value = std::bit_cast<double>(std::bit_cast<uint64_t>(v) | uint64_t{minus != 0} << 63);
+  value =
+      plain_value(end, shifted, digit_lanes, digits_back, from_text, kDivisors[after_dot], sign);
+  if (learned != nullptr) {
+    const __m128i care = _mm_andnot_si128(digit_lanes, lanes_from(16 - length));
+    *learned = Shape{care,
+                     _mm_and_si128(text, care),
+                     _mm_andnot_si128(digit_lanes, _mm_set1_epi8(-1)),
+                     digits_back,
+                     from_text,
+                     kDivisors[after_dot],
+                     sign,
+                     length};
+  }
   return true;
 }
 
@@ -120,7 +167,13 @@ inline constexpr bool kAvailable = true;
 #else
 
 // Other processors read every field with read_number.
-inline bool read(const char*, int, double&) {
+struct Shape {
+  int length = 0;
+};
+inline bool read(const char*, int, double&, Shape* = nullptr) {
+  return false;
+}
+inline bool read_same_shape(const Shape&, const char*, double&) {
   return false;
 }
 inline int find_byte(const char*, long, char) {

@@ -73,7 +73,7 @@ bool delimited_field_is_number(const char* field, const char* field_end, const c
 }
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
-                          LayoutFindings& findings) {
+                          LayoutFindings& findings, FieldShapes& shapes) {
   // The fast path loads 16 bytes before a field's end; in a line of the usual
   // shape they all lie within the line.
   const bool room_before = start + kFieldWidth >= plain_field::kBytesBefore;
@@ -85,29 +85,39 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
     const bool ends_number = field_end < size
                                  ? !kContinuesNumber[static_cast<unsigned char>(line[field_end])]
                                  : field_end == size;
-    if (!(room_before && ends_number &&
-          plain_field::read(line + field_end, kFieldWidth, values[k]))) {
-      values[k] = read_fixed_field(line, size, column, k, findings);
+    if (room_before && ends_number) {
+      // Mostly a tag's field has the shape it had on the line before.
+      plain_field::Shape& shape = shapes.tag[k];
+      if (plain_field::read_same_shape(shape, line + field_end, values[k]) ||
+          plain_field::read(line + field_end, kFieldWidth, values[k], &shape)) {
+        continue;
+      }
     }
+    values[k] = read_fixed_field(line, size, column, k, findings);
   }
 }
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values) {
   LayoutFindings ignored;
-  extract_fixed_values(line, size, start, count, values, ignored);
+  FieldShapes shapes;
+  extract_fixed_values(line, size, start, count, values, ignored, shapes);
 }
 
 void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
-                         char separator, double* values, LayoutFindings& findings) {
+                         char separator, double* values, LayoutFindings& findings,
+                         FieldShapes& shapes) {
   if (count <= 0) return;
   const char* const end = line + size;
   const char* field = line + (start < size ? start : size);
   const auto read_field = [&](int k, const char* field_end) {
     double value;
-    if (field_end - line >= plain_field::kBytesBefore &&
-        field_end - field <= plain_field::kMaxLength &&
-        plain_field::read(field_end, static_cast<int>(field_end - field), value)) {
-      return value;
+    const int length = static_cast<int>(std::min<ptrdiff_t>(field_end - field, 1 << 20));
+    if (field_end - line >= plain_field::kBytesBefore && length <= plain_field::kMaxLength) {
+      plain_field::Shape& shape = shapes.tag[k];
+      if ((shape.length == length && plain_field::read_same_shape(shape, field_end, value)) ||
+          plain_field::read(field_end, length, value, &shape)) {
+        return value;
+      }
     }
     const char* stop;
     value = read_number(field, field_end, end, stop);
@@ -159,5 +169,6 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
                          double* values) {
   LayoutFindings ignored;
-  extract_line_values(line, size, line + size, start, count, separator, values, ignored);
+  FieldShapes shapes;
+  extract_line_values(line, size, line + size, start, count, separator, values, ignored, shapes);
 }

@@ -3,6 +3,9 @@
 
 #include <cstddef>
 
+#include "common/tag_table.h"
+#include "convert/plain_field.h"
+
 // What the values of one line reveal about a layout that does not fit the
 // file, for the warnings; -1 where nothing was found.
 struct LayoutFindings {
@@ -36,12 +39,18 @@ FieldFault fixed_field_fault(const char* line, size_t size, size_t column);
 // read_number.
 bool delimited_field_is_number(const char* field, const char* field_end, const char* limit);
 
+// What the fast path learned from the last plain field of each tag: the next
+// line's field of the same shape reads without the tests. One per thread.
+struct FieldShapes {
+  plain_field::Shape tag[kMaxTags];
+};
+
 // Fixed-width layout: value k is read from column `start` + 11 * k (10
 // columns of value and one of separator). Reading is not cut at 10 columns;
 // a position at or beyond the line's end reads 0.0. `findings` receives the
-// first unusual field.
+// first unusual field; `shapes` carries what was learned from line to line.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
-                          LayoutFindings& findings);
+                          LayoutFindings& findings, FieldShapes& shapes);
 
 // extract_fixed_values without the findings.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values);
@@ -50,12 +59,13 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
 // Fields beyond `count` are ignored, an empty field reads 0.0, and when the
 // line has fewer fields than `count` its last field is repeated for the
 // remaining tags. A line that ends at or before `start` gives 0.0 for every
-// tag. `limit` (at or past the line's end, in the same buffer) is how far
-// loads may reach: 16 bytes from a field's start find its end at once.
-// Bytes past the line's end never change a result. `findings` receives the
-// field count and the first field that is not a number.
+// tag. `shapes` as for extract_fixed_values. `limit` (at or past the line's end, in the same
+// buffer) is how far loads may reach: 16 bytes from a field's start find its end at once. Bytes
+// past the line's end never change a result. `findings` receives the field count and the first
+// field that is not a number.
 void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
-                         char separator, double* values, LayoutFindings& findings);
+                         char separator, double* values, LayoutFindings& findings,
+                         FieldShapes& shapes);
 
 // extract_line_values that loads nothing past the line and notes nothing.
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,

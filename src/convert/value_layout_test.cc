@@ -62,7 +62,8 @@ TEST(FixedValuesTest, TellsWhyAFieldIsUnusual) {
   for (const auto& c : cases) {
     double values[2];
     LayoutFindings findings;
-    extract_fixed_values(c.line.data(), c.line.size(), 20, 2, values, findings);
+    FieldShapes shapes;
+    extract_fixed_values(c.line.data(), c.line.size(), 20, 2, values, findings, shapes);
     EXPECT_EQ(findings.unusual, c.unusual) << c.line;
     if (c.unusual >= 0) {
       EXPECT_EQ(fixed_field_fault(c.line.data(), c.line.size(), 20 + 11 * c.unusual), c.fault)
