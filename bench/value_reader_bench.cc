@@ -111,13 +111,16 @@ Case make_case(const char* key, const char* fields, bool delimited, long long li
   return c;
 }
 
-// Reads the values of one line the way the converter does for the case's layout.
-void read_line(const Case& c, const Line& line, double* values, LayoutFindings& findings) {
+// Reads the values of one line the way the converter does for the case's
+// layout: `shapes` goes from line to line, as in a converting thread.
+void read_line(const Case& c, const Line& line, double* values, LayoutFindings& findings,
+               FieldShapes& shapes) {
   const char* const text = c.text.data() + line.offset;
   if (c.delimited) {
-    extract_line_values(text, line.size, kValuesStart, kTags, '\t', values, findings);
+    extract_line_values(text, line.size, c.text.data() + c.text.size(), kValuesStart, kTags, '\t',
+                        values, findings, shapes);
   } else {
-    extract_fixed_values(text, line.size, kValuesStart, kTags, values, findings);
+    extract_fixed_values(text, line.size, kValuesStart, kTags, values, findings, shapes);
   }
 }
 
@@ -133,10 +136,11 @@ std::string field_text(const Case& c, const Line& line, int k) {
 // Whether every line reads without findings and every value equals strtod of
 // its field (with a d exponent read as e); names the first mismatch otherwise.
 bool check_case(const Case& c) {
+  FieldShapes shapes;
   for (size_t i = 0; i < c.lines.size(); ++i) {
     double values[kTags];
     LayoutFindings findings;
-    read_line(c, c.lines[i], values, findings);
+    read_line(c, c.lines[i], values, findings, shapes);
     if (findings.unusual >= 0 || findings.fields >= 0 || findings.not_a_number >= 0) {
       std::fprintf(stderr, "value_reader_bench: %s: line %zu has findings (%d %d %d)\n", c.key,
                    i + 1, findings.unusual, findings.fields, findings.not_a_number);
@@ -165,6 +169,7 @@ bool check_case(const Case& c) {
 bool time_case(const Case& c, int passes, double& best_ns) {
   double first_sum = 0.0;
   best_ns = 0.0;
+  FieldShapes shapes;
   for (int pass = 0; pass < passes; ++pass) {
     // One sum per tag: independent additions that hide behind the reads.
     double sums[kTags] = {};
@@ -172,7 +177,7 @@ bool time_case(const Case& c, int passes, double& best_ns) {
     for (const Line& line : c.lines) {
       double values[kTags];
       LayoutFindings findings;
-      read_line(c, line, values, findings);
+      read_line(c, line, values, findings, shapes);
       for (int k = 0; k < kTags; ++k) sums[k] += values[k];
     }
     const auto stop = std::chrono::steady_clock::now();

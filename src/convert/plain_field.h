@@ -5,6 +5,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -156,7 +157,7 @@ inline bool read(const char* end, int length, double& value, Shape* learned = nu
 
 // The first byte equal to `c` among the 16 from `p`, limited to the first
 // `available` of them: its offset, or -1.
-inline int find_byte(const char* p, long available, char c) {
+inline int find_byte(const char* p, ptrdiff_t available, char c) {
   unsigned found = bytes_equal(load(p), c);
   if (available < 16) found &= (1u << available) - 1;
   return found != 0 ? __builtin_ctz(found) : -1;
@@ -176,7 +177,7 @@ inline bool read(const char*, int, double&, Shape* = nullptr) {
 inline bool read_same_shape(const Shape&, const char*, double&) {
   return false;
 }
-inline int find_byte(const char*, long, char) {
+inline int find_byte(const char*, ptrdiff_t, char) {
   return -1;
 }
 inline constexpr bool kAvailable = false;
