@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "common/conversion_options.h"
+#include "convert/block_reader.h"
 #include "convert/general_layout_for_tests.h"
 #include "convert/line_timestamp.h"
 #include "convert/time_window.h"
@@ -171,7 +172,7 @@ inline std::string check_delimited_values(const char* line, size_t size, size_t 
 
 // Both layouts with their fast paths against read_number field by field:
 // every value bit for bit and the same findings. The delimited layout gets
-// 16 bytes after the line, as a block gives it.
+// kBlockPadding bytes after the line, as a block gives it.
 inline std::string check_fast_paths(const char* line, size_t size, size_t start, int count,
                                     char separator) {
   const auto values = std::make_unique<double[]>(static_cast<size_t>(count) + 1);
@@ -189,16 +190,16 @@ inline std::string check_fast_paths(const char* line, size_t size, size_t start,
     if (found.unusual != wanted.unusual) return "fixed layout found another unusual field";
   }
 
-  const auto padded = std::make_unique<char[]>(size + 16);
+  const auto padded = std::make_unique<char[]>(size + kBlockPadding);
   std::memcpy(padded.get(), line, size);
-  std::memset(padded.get() + size, separator, 16);
+  std::memset(padded.get() + size, separator, kBlockPadding);
   wanted = LayoutFindings{};
   general_layout::line_values(line, size, start, count, separator, expected.get(), wanted);
   *shapes = FieldShapes{};
   for (int time = 0; time < 2; ++time) {
     LayoutFindings found;
-    extract_line_values(padded.get(), size, padded.get() + size + 16, start, count, separator,
-                        values.get(), found, *shapes);
+    extract_line_values(padded.get(), size, padded.get() + size + kBlockPadding, start, count,
+                        separator, values.get(), found, *shapes);
     for (int k = 0; k < count; ++k) {
       if (!same_bits(values[k], expected[k]))
         return "delimited layout differs from the general reader";

@@ -93,7 +93,8 @@ inline double plain_value(const char* end, __m128i shifted, __m128i digit_lanes,
 
 // Reads the field of `shape.length` bytes that ends at `end` when it has the
 // shape read learned last, as read would; false otherwise.
-inline bool read_same_shape(const Shape& shape, const char* end, double& value) {
+[[gnu::always_inline]] inline bool read_same_shape(const Shape& shape, const char* end,
+                                                   double& value) {
   const __m128i text = load(end - 16);
   const __m128i shifted = _mm_sub_epi8(text, _mm_set1_epi8('0'));
   const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted);
@@ -112,7 +113,8 @@ inline bool read_same_shape(const Shape& shape, const char* end, double& value) 
 // does. kBytesBefore bytes before `end` must be readable; those before the
 // field play no part. Returns false, leaving `value` alone, for anything
 // else (length 0 or over 16 included).
-inline bool read(const char* end, int length, double& value, Shape* learned = nullptr) {
+[[gnu::always_inline]] inline bool read(const char* end, int length, double& value,
+                                        Shape* learned = nullptr) {
   if (length <= 0 || length > kMaxLength) return false;
   // Lanes 16 - length to 15 hold the field; a class of bytes is a bit mask of lanes.
   const __m128i text = load(end - 16);
@@ -155,12 +157,14 @@ inline bool read(const char* end, int length, double& value, Shape* learned = nu
   return true;
 }
 
-// The first byte equal to `c` among the 16 from `p`, limited to the first
-// `available` of them: its offset, or -1.
-inline int find_byte(const char* p, ptrdiff_t available, char c) {
-  unsigned found = bytes_equal(load(p), c);
-  if (available < 16) found &= (1u << available) - 1;
-  return found != 0 ? __builtin_ctz(found) : -1;
+// One bit per byte equal to `c` among the 64 from `p` (the first byte
+// lowest), left out from byte `available` on. The four loads do not wait
+// on each other, nor on the fields before.
+inline uint64_t bytes_equal_64(const char* p, ptrdiff_t available, char c) {
+  const uint64_t found =
+      uint64_t{bytes_equal(load(p), c)} | uint64_t{bytes_equal(load(p + 16), c)} << 16 |
+      uint64_t{bytes_equal(load(p + 32), c)} << 32 | uint64_t{bytes_equal(load(p + 48), c)} << 48;
+  return available >= 64 ? found : found & ((uint64_t{1} << available) - 1);
 }
 
 inline constexpr bool kAvailable = true;
@@ -177,8 +181,8 @@ inline bool read(const char*, int, double&, Shape* = nullptr) {
 inline bool read_same_shape(const Shape&, const char*, double&) {
   return false;
 }
-inline int find_byte(const char*, ptrdiff_t, char) {
-  return -1;
+inline uint64_t bytes_equal_64(const char*, ptrdiff_t, char) {
+  return 0;
 }
 inline constexpr bool kAvailable = false;
 

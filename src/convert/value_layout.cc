@@ -48,6 +48,31 @@ bool all_blanks(const char* p, const char* end) {
   return true;
 }
 
+// The fast path of a delimited field [field, field_end) of `line`: false
+// when it is not a plain decimal of at most 16 bytes.
+[[gnu::always_inline]] inline bool read_plain_delimited(const char* line, const char* field,
+                                                        const char* field_end,
+                                                        plain_field::Shape& shape, double& value) {
+  const ptrdiff_t length = field_end - field;
+  if (field_end - line < plain_field::kBytesBefore || length > plain_field::kMaxLength) {
+    return false;
+  }
+  return (shape.length == length && plain_field::read_same_shape(shape, field_end, value)) ||
+         plain_field::read(field_end, static_cast<int>(length), value, &shape);
+}
+
+// A delimited field that is not a plain decimal: the general reader, and
+// noted in `findings` when it holds more than one number.
+[[gnu::noinline]] double read_delimited_field(const char* field, const char* field_end,
+                                              const char* end, int k, LayoutFindings& findings) {
+  const char* stop;
+  const double value = read_number(field, field_end, end, stop);
+  if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
+    findings.not_a_number = k;
+  }
+  return value;
+}
+
 }  // namespace
 
 FieldFault fixed_field_fault(const char* line, size_t size, size_t column) {
@@ -109,42 +134,38 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
   if (count <= 0) return;
   const char* const end = line + size;
   const char* field = line + (start < size ? start : size);
-  const auto read_field = [&](int k, const char* field_end) {
+  const auto read_field = [&](int k, const char* field_end) __attribute__((always_inline)) {
     double value;
-    const int length = static_cast<int>(std::min<ptrdiff_t>(field_end - field, 1 << 20));
-    if (field_end - line >= plain_field::kBytesBefore && length <= plain_field::kMaxLength) {
-      plain_field::Shape& shape = shapes.tag[k];
-      if ((shape.length == length && plain_field::read_same_shape(shape, field_end, value)) ||
-          plain_field::read(field_end, length, value, &shape)) {
-        return value;
-      }
-    }
-    const char* stop;
-    value = read_number(field, field_end, end, stop);
-    if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
-      findings.not_a_number = k;
+    if (!read_plain_delimited(line, field, field_end, shapes.tag[k], value)) {
+      value = read_delimited_field(field, field_end, end, k, findings);
     }
     return value;
   };
   int k = 0;
-  for (; k < count; ++k) {
-    // The separator, looked for 16 bytes at a time: short fields end within the first load.
-    const char* stop = nullptr;
-    if (limit - field >= plain_field::kMaxLength) {
-      const int found = plain_field::find_byte(field, end - field, separator);
-      if (found >= 0) {
-        stop = field + found;
-      } else if (plain_field::kAvailable && end - field <= plain_field::kMaxLength) {
-        break;
+  if (plain_field::kAvailable && limit - end >= 64) {
+    // The separators of 64 bytes at a time as bits, found before they are
+    // needed: where a field ends does not wait on the field before it.
+    const char* window = field;
+    uint64_t separators = plain_field::bytes_equal_64(window, end - window, separator);
+    for (; k < count; ++k) {
+      while (separators == 0 && end - window > 64) {
+        window += 64;
+        separators = plain_field::bytes_equal_64(window, end - window, separator);
       }
+      if (separators == 0) break;
+      const char* const stop = window + __builtin_ctzll(separators);
+      separators &= separators - 1;
+      values[k] = read_field(k, stop);
+      field = stop + 1;
     }
-    if (stop == nullptr) {
-      stop =
+  } else {
+    for (; k < count; ++k) {
+      const char* const stop =
           static_cast<const char*>(std::memchr(field, separator, static_cast<size_t>(end - field)));
       if (stop == nullptr) break;
+      values[k] = read_field(k, stop);
+      field = stop + 1;
     }
-    values[k] = read_field(k, stop);
-    field = stop + 1;
   }
   if (k == count) {
     // Text after the last tag's field is ignored; more than blanks is worth a word.

@@ -59,10 +59,11 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
 // Fields beyond `count` are ignored, an empty field reads 0.0, and when the
 // line has fewer fields than `count` its last field is repeated for the
 // remaining tags. A line that ends at or before `start` gives 0.0 for every
-// tag. `shapes` as for extract_fixed_values. `limit` (at or past the line's end, in the same
-// buffer) is how far loads may reach: 16 bytes from a field's start find its end at once. Bytes
-// past the line's end never change a result. `findings` receives the field count and the first
-// field that is not a number.
+// tag. `limit` (at or past the line's end, in the same buffer) is how far
+// loads may reach: with 64 bytes after the line (kBlockPadding), separators
+// are found 64 bytes at a time. Bytes past the line's end never change a
+// result. `findings` receives the field count and the first field that is
+// not a number; `shapes` as for extract_fixed_values.
 void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
                          char separator, double* values, LayoutFindings& findings,
                          FieldShapes& shapes);

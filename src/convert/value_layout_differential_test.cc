@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/block_reader.h"
 #include "convert/general_layout_for_tests.h"
 #include "convert/plain_field.h"
 #include "convert/value_layout.h"
@@ -186,7 +187,7 @@ TEST(ValueLayoutDifferentialTest, DelimitedReadsAsTheGeneralReader) {
       line.resize(static_cast<size_t>(make.below(static_cast<int>(line.size()) + 1)));
     // The line in a buffer with bytes after it, as a block holds the next line.
     std::string buffer = line;
-    for (int k = 0; k < 24; ++k) buffer += make.noise();
+    for (size_t k = 0; k < kBlockPadding; ++k) buffer += make.noise();
 
     double values[12], expected[12];
     LayoutFindings findings, expected_findings;
