@@ -71,24 +71,23 @@ struct Shape {
   __m128i care = _mm_set1_epi8(-1);     // the field's lanes that are not digits
   __m128i bytes = _mm_setzero_si128();  // what those lanes held, zero elsewhere
   __m128i other = _mm_setzero_si128();  // every lane but the field's digits
-  __m128i digits_back;                  // the digit lanes, one lane on
-  __m128i from_text;                    // lanes_from(the lane after the dot)
-  double divisor = 1.0;
-  uint64_t sign = 0;  // the sign bit of a negative value
+  __m128i here;                         // the digits after the dot (all when there is none)
+  __m128i back;          // the lanes of the digits before the dot, one lane on: see plain_value
+  double divisor = 1.0;  // ten to the number of digits after the dot, negative for a '-'
   int length = 0;
 };
 
-// The digits of a plain field as one integer, the digits before the dot
-// taken from the load that ends one byte earlier so that they close its gap:
-// `shifted` holds the field's bytes less '0', `digit_lanes` its digits.
-inline double plain_value(const char* end, __m128i shifted, __m128i digit_lanes,
-                          __m128i digits_back, __m128i from_text, double divisor, uint64_t sign) {
-  const __m128i here = _mm_and_si128(shifted, digit_lanes);
-  const __m128i back = _mm_and_si128(_mm_sub_epi8(load(end - 17), _mm_set1_epi8('0')), digits_back);
-  const __m128i digits =
-      _mm_or_si128(_mm_and_si128(from_text, here), _mm_andnot_si128(from_text, back));
-  const double v = static_cast<double>(sixteen_digits(digits)) / divisor;
-  return std::bit_cast<double>(std::bit_cast<uint64_t>(v) | sign);
+// The value of a plain field that ends at `end`, whose bytes less '0' are
+// `shifted`: its digits as one integer, divided by `divisor`. The digits
+// before the dot are taken from the load that ends one byte earlier, at the
+// lanes `back`, so that they close the dot's gap; those after it from
+// `shifted`, at the lanes `here`. The division by an exact power of ten
+// rounds once, and a negative divisor only sets the sign bit.
+inline double plain_value(const char* end, __m128i shifted, __m128i here, __m128i back,
+                          double divisor) {
+  const __m128i before_dot = _mm_and_si128(_mm_sub_epi8(load(end - 17), _mm_set1_epi8('0')), back);
+  const __m128i digits = _mm_or_si128(_mm_and_si128(shifted, here), before_dot);
+  return static_cast<double>(sixteen_digits(digits)) / divisor;
 }
 
 // Reads the field of `shape.length` bytes that ends at `end` when it has the
@@ -101,8 +100,7 @@ inline double plain_value(const char* end, __m128i shifted, __m128i digit_lanes,
   const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(text, shape.care), shape.bytes),
                                      _mm_or_si128(digit, shape.other));
   if (_mm_movemask_epi8(same) != 0xFFFF) return false;
-  value = plain_value(end, shifted, _mm_andnot_si128(shape.other, _mm_set1_epi8(-1)),
-                      shape.digits_back, shape.from_text, shape.divisor, shape.sign);
+  value = plain_value(end, shifted, shape.here, shape.back, shape.divisor);
   return true;
 }
 
@@ -138,20 +136,19 @@ inline double plain_value(const char* end, __m128i shifted, __m128i digit_lanes,
   if (faults != 0) return false;
 
   const int after_dot = std::bit_width(dot);
-  const uint64_t sign = uint64_t{minus != 0} << 63;
-  const __m128i digits_back = _mm_slli_si128(digit_lanes, 1);
   const __m128i from_text = lanes_from(after_dot);
-  value =
-      plain_value(end, shifted, digit_lanes, digits_back, from_text, kDivisors[after_dot], sign);
+  const __m128i here = _mm_and_si128(from_text, digit_lanes);
+  const __m128i back = _mm_andnot_si128(from_text, _mm_slli_si128(digit_lanes, 1));
+  const double divisor = minus != 0 ? -kDivisors[after_dot] : kDivisors[after_dot];
+  value = plain_value(end, shifted, here, back, divisor);
   if (learned != nullptr) {
     const __m128i care = _mm_andnot_si128(digit_lanes, lanes_from(16 - length));
     *learned = Shape{care,
                      _mm_and_si128(text, care),
                      _mm_andnot_si128(digit_lanes, _mm_set1_epi8(-1)),
-                     digits_back,
-                     from_text,
-                     kDivisors[after_dot],
-                     sign,
+                     here,
+                     back,
+                     divisor,
                      length};
   }
   return true;
