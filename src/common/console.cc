@@ -49,6 +49,17 @@ void console_write(std::string_view text) {
   console.used += text.size();
 }
 
+char* console_room(size_t size) {
+  if (size > kBufferSize - console.used) console_flush();
+  return console.buffer + console.used;
+}
+
+void console_commit(size_t size) {
+  if (console.broken || size == 0) return;
+  console.used += size;
+  console.line_open = true;
+}
+
 void console_message(std::string_view a, std::string_view b, std::string_view c) {
   console_write(a);
   console_write(b);

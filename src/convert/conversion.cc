@@ -101,7 +101,7 @@ ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
   JoinState state;
   uint64_t records = 0;
   convert_in_order(reader, settings, zone, options.threads, [&](BlockResult& block) {
-    for (uint64_t i = 0; i < block.lines; ++i) progress_next_line(counter);
+    progress_add_lines(counter, block.lines);
     join_block(state, block, settings, warnings);
     records += block.used / writer.record_length;
     if (!write_records(writer, block.records.get(), block.used)) {

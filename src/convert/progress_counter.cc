@@ -1,5 +1,6 @@
 #include "convert/progress_counter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -55,19 +56,35 @@ void progress_start(ProgressCounter& c, bool terminal, bool quiet) {
   c.shown_current = true;  // nothing to show before the first line
 }
 
-void progress_next_line(ProgressCounter& c) {
+void progress_add_lines(ProgressCounter& c, uint64_t lines) {
   if (c.quiet) return;
-  increment(c);
   if (!c.terminal) {
-    console_write(std::string_view(c.text, c.length));
+    // Every piece, built in the console's buffer: the whole text is copied,
+    // a fixed size, and the next piece starts where this one ends.
+    constexpr uint64_t kBatch = 1024;  // pieces of at most 48 bytes: 48 KiB
+    while (lines > 0) {
+      const uint64_t batch = std::min(lines, kBatch);
+      char* const start = console_room(batch * sizeof c.text);
+      char* out = start;
+      for (uint64_t i = 0; i < batch; ++i) {
+        increment(c);
+        std::memcpy(out, c.text, sizeof c.text);
+        out += c.length;
+      }
+      console_commit(static_cast<size_t>(out - start));
+      lines -= batch;
+    }
     return;
   }
-  c.shown_current = false;
-  if (c.shown_at_ns == 0) {
-    show(c);
-  } else if (++c.unchecked >= kLinesPerClockRead) {
-    c.unchecked = 0;
-    if (now_ns() - c.shown_at_ns >= kRefreshNs) show(c);
+  for (uint64_t i = 0; i < lines; ++i) {
+    increment(c);
+    c.shown_current = false;
+    if (c.shown_at_ns == 0) {
+      show(c);
+    } else if (++c.unchecked >= kLinesPerClockRead) {
+      c.unchecked = 0;
+      if (now_ns() - c.shown_at_ns >= kRefreshNs) show(c);
+    }
   }
 }
 

@@ -20,8 +20,9 @@ struct ProgressCounter {
 // every piece is written.
 void progress_start(ProgressCounter& counter, bool terminal, bool quiet);
 
-// Counts one more line and writes (or, on a terminal, may show) its piece.
-void progress_next_line(ProgressCounter& counter);
+// Counts `lines` more lines and writes the piece of each (or, on a
+// terminal, may show the latest).
+void progress_add_lines(ProgressCounter& counter, uint64_t lines);
 
 // On a terminal, shows the final value if it is not on screen yet.
 void progress_finish(ProgressCounter& counter);
