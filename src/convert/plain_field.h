@@ -1,7 +1,8 @@
 // The fast path of both value layouts: a field of at most 16 bytes that holds
 // one plain decimal and nothing else, read with a few 16-byte loads, vector
-// compares and multiply-adds, without a loop over its characters. Anything
-// else goes to read_number.
+// compares and multiply-adds, without a loop over its characters. A field of
+// the shape the same tag had on the line before (a Shape) skips the tests.
+// Anything else goes to read_number.
 #pragma once
 
 #include <bit>
@@ -20,6 +21,10 @@ inline constexpr int kMaxLength = 16;
 // Bytes that must be readable before a field's end: its 16 bytes and the one
 // before them.
 inline constexpr int kBytesBefore = kMaxLength + 1;
+
+// Bytes bytes_equal_64 loads: that many must be readable after a line for
+// the delimited layout to look for separators this way.
+inline constexpr int kSeparatorWindow = 64;
 
 #if defined(__SSE2__)
 

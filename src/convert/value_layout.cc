@@ -142,14 +142,14 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
     return value;
   };
   int k = 0;
-  if (plain_field::kAvailable && limit - end >= 64) {
+  if (plain_field::kAvailable && limit - end >= plain_field::kSeparatorWindow) {
     // The separators of 64 bytes at a time as bits, found before they are
     // needed: where a field ends does not wait on the field before it.
     const char* window = field;
     uint64_t separators = plain_field::bytes_equal_64(window, end - window, separator);
     for (; k < count; ++k) {
-      while (separators == 0 && end - window > 64) {
-        window += 64;
+      while (separators == 0 && end - window > plain_field::kSeparatorWindow) {
+        window += plain_field::kSeparatorWindow;
         separators = plain_field::bytes_equal_64(window, end - window, separator);
       }
       if (separators == 0) break;
