@@ -11,9 +11,6 @@ namespace {
 
 constexpr size_t kShortestValidLine = 20;  // "DD/MM/YYYY HH:MM:SS" and its line feed
 
-static_assert(kBlockPadding >= plain_field::kSeparatorWindow,
-              "the delimited layout finds separators in windows a block's padding covers");
-
 void note_malformed(BlockResult& r, uint64_t line) {
   if (r.malformed++ == 0) r.first_malformed = line;
 }

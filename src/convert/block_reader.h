@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "common/byte_search.h"
 #include "platform/platform.h"
 
 constexpr size_t kMaxLineLength = 1'048'576;
@@ -30,8 +31,9 @@ struct Line {
 };
 
 // Bytes that may be loaded past a block's `size`: the delimited layout looks
-// for separators 64 bytes at a time. What they hold never changes a result.
-constexpr size_t kBlockPadding = 64;
+// for separators a search window at a time. What they hold never changes a
+// result.
+constexpr size_t kBlockPadding = byte_search::kWindow;
 
 // A run of whole lines of a file, each ending in LF but perhaps the file's last.
 // kBlockPadding bytes after `size` may be read.

@@ -22,10 +22,6 @@ inline constexpr int kMaxLength = 16;
 // before them.
 inline constexpr int kBytesBefore = kMaxLength + 1;
 
-// Bytes bytes_equal_64 loads: that many must be readable after a line for
-// the delimited layout to look for separators this way.
-inline constexpr int kSeparatorWindow = 64;
-
 #if defined(__SSE2__)
 
 // Sixteen zero bytes, then sixteen 0xFF: the 16 bytes from 16 - n set the
@@ -159,16 +155,6 @@ inline double plain_value(const char* end, __m128i shifted, __m128i here, __m128
   return true;
 }
 
-// One bit per byte equal to `c` among the 64 from `p` (the first byte
-// lowest), left out from byte `available` on. The four loads do not wait
-// on each other, nor on the fields before.
-inline uint64_t bytes_equal_64(const char* p, ptrdiff_t available, char c) {
-  const uint64_t found =
-      uint64_t{bytes_equal(load(p), c)} | uint64_t{bytes_equal(load(p + 16), c)} << 16 |
-      uint64_t{bytes_equal(load(p + 32), c)} << 32 | uint64_t{bytes_equal(load(p + 48), c)} << 48;
-  return available >= 64 ? found : found & ((uint64_t{1} << available) - 1);
-}
-
 inline constexpr bool kAvailable = true;
 
 #else
@@ -182,9 +168,6 @@ inline bool read(const char*, int, double&, Shape* = nullptr) {
 }
 inline bool read_same_shape(const Shape&, const char*, double&) {
   return false;
-}
-inline uint64_t bytes_equal_64(const char*, ptrdiff_t, char) {
-  return 0;
 }
 inline constexpr bool kAvailable = false;
 

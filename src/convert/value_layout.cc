@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/byte_search.h"
 #include "common/text_scan.h"
 #include "convert/number_reader.h"
 #include "convert/plain_field.h"
@@ -142,15 +143,15 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
     return value;
   };
   int k = 0;
-  if (plain_field::kAvailable && limit - end >= plain_field::kSeparatorWindow) {
+  if (byte_search::kAvailable && limit - end >= byte_search::kWindow) {
     // The separators of 64 bytes at a time as bits, found before they are
     // needed: where a field ends does not wait on the field before it.
     const char* window = field;
-    uint64_t separators = plain_field::bytes_equal_64(window, end - window, separator);
+    uint64_t separators = byte_search::equal_64(window, end - window, separator);
     for (; k < count; ++k) {
-      while (separators == 0 && end - window > plain_field::kSeparatorWindow) {
-        window += plain_field::kSeparatorWindow;
-        separators = plain_field::bytes_equal_64(window, end - window, separator);
+      while (separators == 0 && end - window > byte_search::kWindow) {
+        window += byte_search::kWindow;
+        separators = byte_search::equal_64(window, end - window, separator);
       }
       if (separators == 0) break;
       const char* const stop = window + __builtin_ctzll(separators);
