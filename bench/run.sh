@@ -360,7 +360,20 @@ done
 
 # --- value readers ---------------------------------------------------------
 echo "Timing the value readers ..." >&2
-value_readers=$("$build/value_reader_bench") || fail "value_reader_bench failed"
+# The history files written so far go to disk first: their write-back would
+# otherwise share the CPU with this timing. Five runs a second apart, each
+# case's best kept: a neighbour on the machine slows whole runs at a time.
+sync
+value_runs=""
+for ((i = 0; i < 5; ++i)); do
+  ((i == 0)) || sleep 1
+  value_runs+=$("$build/value_reader_bench")$'\n' || fail "value_reader_bench failed"
+done
+# The best line of each case, in the order value_reader_bench prints them.
+value_readers=$(awk '$1 == "value" && $2 == "reader" {
+    if (!($3 in best)) order[++n] = $3
+    if (!($3 in best) || $4 + 0 < best[$3] + 0) { best[$3] = $4; text[$3] = $0 }
+  } END { for (i = 1; i <= n; ++i) print text[order[i]] }' <<<"$value_runs")
 # ns_per_value KEY: the figure of one value_reader_bench case.
 ns_per_value() { awk -v key="$1:" '$3 == key { print $4 }' <<<"$value_readers"; }
 
@@ -461,7 +474,7 @@ if [[ -n $baseline ]]; then
   }'
 fi
 echo
-echo "Value readers (value_reader_bench, best pass):"
+echo "Value readers (value_reader_bench, best pass of the best of 5 runs):"
 while IFS= read -r line; do echo "  $line"; done <<<"$value_readers"
 
 echo
