@@ -61,7 +61,9 @@ void progress_add_lines(ProgressCounter& c, uint64_t lines) {
   if (!c.terminal) {
     // Every piece, built in the console's buffer: the whole text is copied,
     // a fixed size, and the next piece starts where this one ends.
-    constexpr uint64_t kBatch = 1024;  // pieces of at most 48 bytes: 48 KiB
+    // Room for 256 pieces of at most 48 bytes: 12 KiB, so that the buffer
+    // fills to over 52 KiB before it is written out.
+    constexpr uint64_t kBatch = 256;
     while (lines > 0) {
       const uint64_t batch = std::min(lines, kBatch);
       char* const start = console_room(batch * sizeof c.text);
