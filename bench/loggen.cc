@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "count_argument.h"
 #include "log_walk.h"
 
 namespace {
@@ -27,14 +28,6 @@ struct Options {
 };
 
 constexpr int kTagsPerUnit = 8;
-
-bool parse_count(const char* text, long long low, long long high, long long& out) {
-  char* end = nullptr;
-  const long long v = std::strtoll(text, &end, 10);
-  if (end == text || *end != '\0' || v < low || v > high) return false;
-  out = v;
-  return true;
-}
 
 bool parse_options(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {

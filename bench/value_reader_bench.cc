@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "convert/value_layout.h"
+#include "count_argument.h"
 #include "log_walk.h"
 
 namespace {
@@ -192,14 +193,6 @@ bool time_case(const Case& c, int passes, double& best_ns) {
     }
     if (pass == 0 || ns < best_ns) best_ns = ns;
   }
-  return true;
-}
-
-bool parse_count(const char* text, long long low, long long high, long long& out) {
-  char* end = nullptr;
-  const long long v = std::strtoll(text, &end, 10);
-  if (end == text || *end != '\0' || v < low || v > high) return false;
-  out = v;
   return true;
 }
 
