@@ -72,8 +72,8 @@ struct Shape {
   __m128i care = _mm_set1_epi8(-1);     // the field's lanes that are not digits
   __m128i bytes = _mm_setzero_si128();  // what those lanes held, zero elsewhere
   __m128i other = _mm_setzero_si128();  // every lane but the field's digits
-  __m128i here;                         // the digits after the dot (all when there is none)
-  __m128i back;          // the lanes of the digits before the dot, one lane on: see plain_value
+  __m128i here = _mm_setzero_si128();   // the lanes of the digits after the dot (all, without one)
+  __m128i back = _mm_setzero_si128();   // those of the digits before it, one lane on: plain_value
   double divisor = 1.0;  // ten to the number of digits after the dot, negative for a '-'
   int length = 0;
 };
