@@ -163,8 +163,11 @@ pid_t start_child_in_console(const std::string& dir, const std::vector<std::stri
 bool interrupt_child_console(pid_t child) {
   const HANDLE process = reinterpret_cast<HANDLE>(child);
   FreeConsole();
-  if (!AttachConsole(GetProcessId(process))) {
-    return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;  // it has ended already
+  // A child that has only just started may not have its console yet: try again until it has
+  // one or has ended, for at most about ten seconds.
+  for (int attempt = 0; !AttachConsole(GetProcessId(process)); ++attempt) {
+    if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) return true;  // it has ended already
+    if (attempt == 1000) return false;
   }
   SetConsoleCtrlHandler(nullptr, TRUE);  // this process stays
   const bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);

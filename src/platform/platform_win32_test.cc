@@ -85,7 +85,12 @@ TEST_F(WindowsTest, CtrlCKeepsTheOldHistoryFile) {
   for (int i = 0; i < 8; ++i) {
     write_file(dir_ / "s.HST", "older");
     const pid_t child = start_child_in_console(utf8_path(dir_), {TAGPRESS_BINARY, "s.txt"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100 + 60 * i));
+    // Ctrl-C before the program has begun is the system's to handle (wine ends the process
+    // with status 0): wait until the temporary file shows that the run is under way.
+    const HANDLE process = reinterpret_cast<HANDLE>(child);
+    while (hidden_files(dir_).empty() && WaitForSingleObject(process, 2) == WAIT_TIMEOUT) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(40 * i));
     ASSERT_TRUE(interrupt_child_console(child));
     const int status = wait_for(child);
     EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{}) << i;
