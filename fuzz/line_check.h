@@ -237,6 +237,18 @@ inline std::string check_line(const uint8_t* data, size_t size) {
   const bool parsed = parse_line_timestamp(line.get(), line_size, separator, stamp, values_column);
   std::string broken = check_timestamp(line.get(), line_size, parsed, stamp, values_column);
   if (!broken.empty()) return broken;
+  // Read twice through one cache, the second time from what the first put there.
+  StampCache cache;
+  for (int pass = 0; pass < 2; ++pass) {
+    LineTimestamp cached;
+    size_t cached_column = 0;
+    const bool again =
+        parse_line_timestamp(line.get(), line_size, separator, cached, cached_column, cache);
+    if (again != parsed || (parsed && (std::memcmp(&cached, &stamp, sizeof stamp) != 0 ||
+                                       cached_column != values_column))) {
+      return "the timestamp cache changed a result";
+    }
+  }
 
   const size_t start = parsed ? values_column : kValuesColumn;
   broken = check_fixed_values(line.get(), line_size, start, count);

@@ -81,7 +81,6 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
   // previous line has the same local time, and so is repeated too.
   int64_t previous = kNoPreviousInstant;
   int64_t before = kNoPreviousInstant;
-  double values[kMaxTags];
 
   const char* const limit = block.data.get() + block.size + kBlockPadding;
   size_t at = 0;
@@ -91,8 +90,8 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     const LinePlace place{settings.data_path, number};
     LineTimestamp stamp;
     size_t values_column;
-    if (line.too_long ||
-        !parse_line_timestamp(line.data, line.size, options.separator, stamp, values_column)) {
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp,
+                                               values_column, worker.stamp_cache)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
         warn_malformed_line(
@@ -134,6 +133,9 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     }
     if (windowed && !in_time_window(stamp, options)) continue;
 
+    // The values go straight into the line's record.
+    unsigned char* const record = r.records.get() + r.used;
+    double* const values = record_values(record);
     LayoutFindings findings;
     if (options.delimited) {
       extract_line_values(line.data, line.size, limit, values_column, count, options.separator,
@@ -152,7 +154,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
       }
     }
     if (leading) r.leading.back().record = r.used;
-    encode_record(r.records.get() + r.used, ticks_from_milliseconds(instant), values, count);
+    encode_record_time(record, ticks_from_milliseconds(instant));
     r.used += settings.record_length;
   }
 }

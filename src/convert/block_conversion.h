@@ -89,6 +89,7 @@ struct BlockSettings {
 struct BlockWorker {
   TimeZone zone;
   DayCache day_cache;
+  StampCache stamp_cache;
   FieldShapes shapes;
 };
 

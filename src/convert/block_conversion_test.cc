@@ -42,7 +42,7 @@ Joined convert_in_blocks(const std::string& text, size_t read_size, const TimeZo
   BlockReader& reader = text_reader.reader;
   const size_t record_length = history_record_length(tags->count);
   const BlockSettings settings{&options, tags.get(), "f.txt", record_length};
-  BlockWorker worker{zone, {}, {}};
+  BlockWorker worker{zone, {}, {}, {}};
   Block block;
   block_init(block, reader);
   BlockResult result;

@@ -120,12 +120,12 @@ void convert_in_order(BlockReader& reader, const BlockSettings& settings, const 
     p.ring.push_back(std::move(job));
   }
   p.queue.reserve(jobs);
-  BlockWorker caller{zone, {}, {}};
+  BlockWorker caller{zone, {}, {}, {}};
   std::vector<std::thread> workers;
   for (int i = 1; i < threads; ++i) {
     try {
       workers.emplace_back([&p, zone] {
-        BlockWorker worker{zone, {}, {}};
+        BlockWorker worker{zone, {}, {}, {}};
         work(p, worker);
       });
     } catch (const std::system_error&) {

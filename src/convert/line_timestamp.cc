@@ -122,27 +122,22 @@ struct Fields {
 
 enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute, kSecond };
 
-// Inlined into parse_line_timestamp, which every line goes through.
-[[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, char separator,
-                                                   Fields& f, size_t& values_column) {
-  size_t time_end = kFractionColumn;
-  if (!read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second) &&
-      !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {
-    return Fault::kShape;
-  }
-
-  f.millisecond = 0;
+// What follows seconds ending at `time_end`: a fraction ('.' and digits, whose first three are
+// the milliseconds) and where the values start. False when the '.' has no digit after it.
+[[gnu::always_inline]] inline bool read_after_seconds(const char* line, size_t size,
+                                                      size_t time_end, char separator,
+                                                      int& millisecond, size_t& values_column) {
+  millisecond = 0;
   if (time_end < size && line[time_end] == '.') {
-    // A fraction follows the seconds directly; its first three digits are the
-    // milliseconds, and the values start one column past its end.
+    // The values start one column past the fraction's end.
     size_t pos = time_end + 1;
     const size_t first_digit = pos;
     int scale = 100;
     for (; pos < size && is_digit(line[pos]); ++pos) {
-      f.millisecond += (line[pos] - '0') * scale;
+      millisecond += (line[pos] - '0') * scale;
       scale /= 10;
     }
-    if (pos == first_digit) return Fault::kFraction;
+    if (pos == first_digit) return false;
     values_column = pos + 1;
   } else if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
       [[likely]] {
@@ -150,7 +145,23 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
   } else {
     values_column = time_end + 1;
   }
+  return true;
+}
 
+// Inlined into parse_line_timestamp, which every line goes through. `canonical` tells whether
+// the line starts in the usual shape.
+[[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, char separator,
+                                                   Fields& f, size_t& values_column,
+                                                   bool& canonical) {
+  size_t time_end = kFractionColumn;
+  canonical = read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second);
+  if (!canonical &&
+      !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {
+    return Fault::kShape;
+  }
+  if (!read_after_seconds(line, size, time_end, separator, f.millisecond, values_column)) {
+    return Fault::kFraction;
+  }
   if (f.year < 1601 || f.year > 30827) return Fault::kYear;
   if (f.month < 1 || f.month > 12) return Fault::kMonth;
   if (f.day < 1 || f.day > days_in_month(f.year, f.month)) return Fault::kDay;
@@ -160,12 +171,15 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
   return Fault::kNone;
 }
 
-}  // namespace
-
-bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
-                          size_t& values_column) {
+// parse_line_timestamp for a line the cache does not hold.
+[[gnu::noinline]] bool parse_and_cache(const char* line, size_t size, char separator,
+                                       LineTimestamp& stamp, size_t& values_column,
+                                       StampCache& cache) {
   Fields f;
-  if (read_timestamp(line, size, separator, f, values_column) != Fault::kNone) return false;
+  bool canonical;
+  if (read_timestamp(line, size, separator, f, values_column, canonical) != Fault::kNone) {
+    return false;
+  }
   stamp.year = static_cast<uint16_t>(f.year);
   stamp.month = static_cast<uint16_t>(f.month);
   stamp.day_of_week = 0;
@@ -174,17 +188,56 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
   stamp.minute = static_cast<uint16_t>(f.minute);
   stamp.second = static_cast<uint16_t>(f.second);
   stamp.millisecond = static_cast<uint16_t>(f.millisecond);
+  if (canonical) {
+    std::memcpy(&cache.date, line, 8);
+    std::memcpy(&cache.middle, line + 8, 8);
+    cache.stamp = stamp;
+  }
   return true;
+}
+
+}  // namespace
+
+bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
+                          size_t& values_column, StampCache& cache) {
+  // A line in the usual shape whose date, hour and minute are those of the cached line needs
+  // only its seconds read: the cached fields passed every range check.
+  if (size >= kFractionColumn) {
+    uint64_t date, middle;
+    std::memcpy(&date, line, 8);
+    std::memcpy(&middle, line + 8, 8);
+    if (date == cache.date && middle == cache.middle && line[16] == ':' && is_digit(line[17]) &&
+        is_digit(line[18])) [[likely]] {
+      const int second = two_digits(line + 17);
+      int millisecond;
+      if (second > 59 ||
+          !read_after_seconds(line, size, kFractionColumn, separator, millisecond, values_column)) {
+        return false;
+      }
+      stamp = cache.stamp;
+      stamp.second = static_cast<uint16_t>(second);
+      stamp.millisecond = static_cast<uint16_t>(millisecond);
+      return true;
+    }
+  }
+  return parse_and_cache(line, size, separator, stamp, values_column, cache);
+}
+
+bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
+                          size_t& values_column) {
+  StampCache cache;
+  return parse_line_timestamp(line, size, separator, stamp, values_column, cache);
 }
 
 std::string timestamp_fault(const char* line, size_t size) {
   Fields f;
   size_t values_column;
+  bool canonical;
   const auto number = [](const char* what, int value) {
     return std::string(what) + " " + std::to_string(value) + " out of range";
   };
   // The separator only moves where the values start, never whether the line is refused.
-  switch (read_timestamp(line, size, '\t', f, values_column)) {
+  switch (read_timestamp(line, size, '\t', f, values_column, canonical)) {
     case Fault::kNone:
       return "";
     case Fault::kShape:

@@ -34,6 +34,20 @@ constexpr size_t kValuesColumn = 20;
 bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
                           size_t& values_column);
 
+// The first 16 bytes, 'DD/MM/YYYY HH:MM', of the last valid line read in the usual shape, and
+// its fields: the lines of a log mostly share them. Zero bytes match no line.
+struct StampCache {
+  uint64_t date = 0;    // bytes 0-7
+  uint64_t middle = 0;  // bytes 8-15
+  LineTimestamp stamp;
+};
+
+// parse_line_timestamp, with the same results whatever `cache` holds: a line whose first 16
+// bytes are the cached ones has only its seconds read. Each line read in the usual shape
+// becomes the cached one.
+bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
+                          size_t& values_column, StampCache& cache);
+
 // Why parse_line_timestamp refuses a line, in a few words ("month 13 out of
 // range", "day 29 out of range in 02/2015", "no date and time ... at the
 // start"); empty when it does not refuse it.

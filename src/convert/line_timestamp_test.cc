@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -104,6 +105,56 @@ TEST(ParseLineTimestampTest, PaddingKeepsTheUsualColumnForItsSeparator) {
   EXPECT_EQ(parse("05/03/2015 9:00:00 ;1;2", ';').values_column, 20u);
   EXPECT_EQ(parse("05/03/2015 9:00:00 1 2", ' ').values_column, 19u);
   EXPECT_EQ(parse("05/03/2015 9:00:00 ;1;2", ',').values_column, 19u);
+}
+
+// Lines read one after another through one cache give what each gives alone, whatever line
+// came before: hits, near misses (same date and minute, other seconds or tail) and misses.
+TEST(ParseLineTimestampTest, TheCacheNeverChangesAResult) {
+  const std::string lines[] = {
+      "05/03/2015 10:20:30\t1",
+      "05/03/2015 10:20:31.25\t1",
+      "05/03/2015 10:20:59",
+      "05/03/2015 10:20:60",       // seconds out of range
+      "05/03/2015 10:20:3",        // too short for the usual shape
+      "05/03/2015 10:20:3x",       //
+      "05/03/2015 10:20;30",       //
+      "05/03/2015 10:20:31.",      // a '.' without digits
+      "05/03/2015 10:20:31.x",     //
+      "05/03/2015 10:20:07 ;1;2",  // the separator decides the column
+      "05/03/2015 10:21:00",       // the next minute
+      "5/3/2015 10:21:01",         // not the usual shape: never cached
+      "5/3/2015 10:21:02",         //
+      "05/03/2015 1:2:3:45 1",     // its first 16 bytes are no date, hour and minute
+      "05/03/2015 1:2:3:45 1",     //
+      "29/02/2015 10:20:30",       // out of range: never cached
+      "29/02/2015 10:20:31",       //
+      "28/02/2015 10:20:31",       //
+      "28/02/2015 10:20:32\t1",    //
+      std::string("28/02/2015 10:20:\0"
+                  "3",
+                  19),
+  };
+  for (const char separator : {'\t', ';'}) {
+    StampCache cache;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const std::string& line : lines) {
+        const Parsed alone = parse(line, separator);
+        LineTimestamp stamp;
+        size_t column = 0;
+        const bool ok =
+            parse_line_timestamp(line.data(), line.size(), separator, stamp, column, cache);
+        ASSERT_EQ(ok, alone.ok) << line;
+        if (!ok) continue;
+        const Parsed cached{ok,           stamp.year,   stamp.month,       stamp.day, stamp.hour,
+                            stamp.minute, stamp.second, stamp.millisecond, column};
+        EXPECT_EQ(std::tie(cached.year, cached.month, cached.day, cached.hour, cached.minute,
+                           cached.second, cached.millisecond, cached.values_column),
+                  std::tie(alone.year, alone.month, alone.day, alone.hour, alone.minute,
+                           alone.second, alone.millisecond, alone.values_column))
+            << line;
+      }
+    }
+  }
 }
 
 TEST(CivilSecondsTest, CountsFromTheUnixEpoch) {

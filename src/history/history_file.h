@@ -12,6 +12,7 @@
 // then N binary64 values in tag order.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -69,6 +70,14 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
 // Lays out one record (`ticks`, then `count` values) at `out`.
 inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count);
 
+// The values of the record at `record` (8-byte aligned), to be filled in place: a record holds
+// them as binary64 numbers lie in the memory of a little-endian machine. encode_record_time
+// then completes the record.
+inline double* record_values(unsigned char* record);
+
+// Lays out the time of a record whose values were filled through record_values.
+inline void encode_record_time(unsigned char* record, Ticks ticks);
+
 // Appends [data, data + size), whole records laid out by encode_record, with
 // one write. Returns false when they could not be written: `fault` is then
 // kWrite, and nothing more is written.
@@ -88,6 +97,15 @@ void discard_history(HistoryWriter& writer);
 
 inline void store_le64(unsigned char* out, uint64_t v) {
   for (int i = 0; i < 8; ++i) out[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+inline double* record_values(unsigned char* record) {
+  static_assert(std::endian::native == std::endian::little, "records hold values as they lie");
+  return reinterpret_cast<double*>(record + 8);
+}
+
+inline void encode_record_time(unsigned char* record, Ticks ticks) {
+  store_le64(record, ticks);
 }
 
 inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count) {
