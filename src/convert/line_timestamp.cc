@@ -206,8 +206,9 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
     uint64_t date, middle;
     std::memcpy(&date, line, 8);
     std::memcpy(&middle, line + 8, 8);
-    if (date == cache.date && middle == cache.middle && line[16] == ':' && is_digit(line[17]) &&
-        is_digit(line[18])) [[likely]] {
+    // The '/' keeps an empty cache, all zero bytes, from matching a line of zero bytes.
+    if (date == cache.date && middle == cache.middle && line[2] == '/' && line[16] == ':' &&
+        is_digit(line[17]) && is_digit(line[18])) [[likely]] {
       const int second = two_digits(line + 17);
       int millisecond;
       if (second > 59 ||

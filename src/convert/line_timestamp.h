@@ -35,7 +35,7 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
                           size_t& values_column);
 
 // The first 16 bytes, 'DD/MM/YYYY HH:MM', of the last valid line read in the usual shape, and
-// its fields: the lines of a log mostly share them. Zero bytes match no line.
+// its fields: the lines of a log mostly share them. An empty cache holds zero bytes.
 struct StampCache {
   uint64_t date = 0;    // bytes 0-7
   uint64_t middle = 0;  // bytes 8-15

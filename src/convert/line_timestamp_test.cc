@@ -111,6 +111,7 @@ TEST(ParseLineTimestampTest, PaddingKeepsTheUsualColumnForItsSeparator) {
 // came before: hits, near misses (same date and minute, other seconds or tail) and misses.
 TEST(ParseLineTimestampTest, TheCacheNeverChangesAResult) {
   const std::string lines[] = {
+      std::string(16, '\0') + ":03",  // the bytes of an empty cache
       "05/03/2015 10:20:30\t1",
       "05/03/2015 10:20:31.25\t1",
       "05/03/2015 10:20:59",
