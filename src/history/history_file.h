@@ -67,9 +67,6 @@ struct HistoryWriter {
 // false; `path` is untouched either way.
 bool create_history_file(const std::string& path, const TagTable& tags, HistoryWriter& writer);
 
-// Lays out one record (`ticks`, then `count` values) at `out`.
-inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count);
-
 // The values of the record at `record` (8-byte aligned), to be filled in place: a record holds
 // them as binary64 numbers lie in the memory of a little-endian machine. encode_record_time
 // then completes the record.
@@ -78,9 +75,9 @@ inline double* record_values(unsigned char* record);
 // Lays out the time of a record whose values were filled through record_values.
 inline void encode_record_time(unsigned char* record, Ticks ticks);
 
-// Appends [data, data + size), whole records laid out by encode_record, with
-// one write. Returns false when they could not be written: `fault` is then
-// kWrite, and nothing more is written.
+// Appends [data, data + size), whole records laid out through record_values and
+// encode_record_time, with one write. Returns false when they could not be written: `fault` is
+// then kWrite, and nothing more is written.
 bool write_records(HistoryWriter& writer, const unsigned char* data, size_t size);
 
 // Closes the temporary file and renames it over the history file. On failure
@@ -106,14 +103,4 @@ inline double* record_values(unsigned char* record) {
 
 inline void encode_record_time(unsigned char* record, Ticks ticks) {
   store_le64(record, ticks);
-}
-
-inline void encode_record(unsigned char* out, Ticks ticks, const double* values, int count) {
-  store_le64(out, ticks);
-  for (int k = 0; k < count; ++k) {
-    uint64_t bits;
-    static_assert(sizeof(bits) == sizeof(double));
-    __builtin_memcpy(&bits, &values[k], 8);
-    store_le64(out + 8 + 8 * k, bits);
-  }
 }

@@ -75,10 +75,12 @@ TEST(HistoryWriterTest, WritesHeaderAndRecordsAndReplacesOldFiles) {
   auto tags = tag_table_of({"A", "B"});
   HistoryWriter writer;
   ASSERT_TRUE(create_history_file(path, *tags, writer));
-  const double values[] = {1.25, -3.5};
   std::vector<unsigned char> records(100000 * 24);
   for (size_t at = 0; at < records.size(); at += 24) {
-    encode_record(records.data() + at, 0x01D0572E018EEB00, values, 2);
+    double* const values = record_values(records.data() + at);
+    values[0] = 1.25;
+    values[1] = -3.5;
+    encode_record_time(records.data() + at, 0x01D0572E018EEB00);
   }
   write_records(writer, records.data(), records.size());
   EXPECT_EQ(read_file(path), std::string(5000, 'o'));  // untouched until the commit
