@@ -5,8 +5,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <limits>
 #include <random>
 
 #include "front/end_to_end_harness.h"
@@ -74,11 +76,19 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveTheOldHistoryFileOrTheCompleteO
 #if !TAGPRESS_TESTS_ON_WINDOWS
   write_file(dir_ / "s.HDR", "2\nA\nB\n");
   write_file(dir_ / "s.txt", big_log(600'000));
-  const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(run({"s.txt"}).status, 0);
-  const auto full_run = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - started)
-                            .count();
+  // The quickest of three complete runs started as the signalled ones are: the first, on cold
+  // caches, takes several times as long as the others.
+  long full_run = std::numeric_limits<long>::max();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto started = std::chrono::steady_clock::now();
+    const int null_fd = open_output("/dev/null");
+    const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
+    close(null_fd);
+    ASSERT_EQ(wait_for(pid), 0);
+    full_run = std::min<long>(full_run, std::chrono::duration_cast<std::chrono::microseconds>(
+                                            std::chrono::steady_clock::now() - started)
+                                            .count());
+  }
   const std::string complete = read_file(dir_ / "s.HST");
   ASSERT_EQ(complete.size(), 70 + 8 + 600'000 * 24u);
 
@@ -103,7 +113,7 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveTheOldHistoryFileOrTheCompleteO
       while (hidden_files(dir_).empty() &&
              waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
              ended.si_pid == 0) {
-        usleep(100);
+        usleep(500);
       }
     }
     usleep(static_cast<useconds_t>(moment(random)));
