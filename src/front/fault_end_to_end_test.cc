@@ -76,15 +76,18 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveTheOldHistoryFileOrTheCompleteO
 #if !TAGPRESS_TESTS_ON_WINDOWS
   write_file(dir_ / "s.HDR", "2\nA\nB\n");
   write_file(dir_ / "s.txt", big_log(600'000));
+  const auto start_run = [this] {
+    const int null_fd = open_output("/dev/null");
+    const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
+    close(null_fd);
+    return pid;
+  };
   // The quickest of three complete runs started as the signalled ones are: the first, on cold
   // caches, takes several times as long as the others.
   long full_run = std::numeric_limits<long>::max();
   for (int attempt = 0; attempt < 3; ++attempt) {
     const auto started = std::chrono::steady_clock::now();
-    const int null_fd = open_output("/dev/null");
-    const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
-    close(null_fd);
-    ASSERT_EQ(wait_for(pid), 0);
+    ASSERT_EQ(wait_for(start_run()), 0);
     full_run = std::min<long>(full_run, std::chrono::duration_cast<std::chrono::microseconds>(
                                             std::chrono::steady_clock::now() - started)
                                             .count());
@@ -103,9 +106,7 @@ TEST_F(FaultTest, StopSignalsAtRandomMomentsLeaveTheOldHistoryFileOrTheCompleteO
     const int signal_number = signals[i % 3];
     const std::string old = "an older history file " + std::to_string(i);
     write_file(dir_ / "s.HST", old);
-    const int null_fd = open_output("/dev/null");
-    const pid_t pid = spawn(dir_, {"s.txt"}, null_fd);
-    close(null_fd);
+    const pid_t pid = start_run();
     // Every other signal waits until the temporary file shows the run under way, so that
     // however long the process takes to start, half the moments fall within the run.
     if (i % 2 == 1) {
