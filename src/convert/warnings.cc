@@ -23,6 +23,10 @@ constexpr const char* kKindNouns[kWarningKinds] = {
     "lines that end before their last tag",
     "option warnings",
     "files without records",
+    "line end warnings",
+    "empty fields",
+    "numbers beyond binary64's range",
+    "24-hour times with AM or PM",
 };
 
 }  // namespace

@@ -22,8 +22,12 @@ enum class WarningKind : uint8_t {
   kShortLine,
   kOptions,
   kNoRecords,
+  kLineEnd,     // a line cut short by NUL bytes, or a last line without a line end
+  kEmptyField,  // an empty delimited field
+  kOutOfRange,  // a number beyond binary64's range
+  kClock,       // a 24-hour time with an AM or PM marker
 };
-constexpr size_t kWarningKinds = 11;
+constexpr size_t kWarningKinds = 15;
 
 // How often a kind is shown per data file: 10, or once for the kinds that
 // tell of the whole file (misaligned columns, time going backwards).
