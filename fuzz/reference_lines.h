@@ -1,11 +1,14 @@
 // The lines of a text file, split independently of the block reader so that the
-// fuzz checks can compare the converter against them: LF ends a line, CR LF
-// reads as LF, a CR elsewhere (also at the very end) is an ordinary character,
-// 0x1A ends the file, a UTF-8 byte-order mark at the start is no text, and a
-// line longer than kMaxLineLength is too long.
+// fuzz checks can compare the converter against them. A UTF-8 byte-order mark
+// at the start is no text; a UTF-16 one makes the rest UTF-16, decoded to UTF-8
+// with U+FFFD for what does not decode. 0x1A (U+001A) ends the file. A line
+// ends at LF, at CRs followed by LF, at a CR without an LF after it, and at a
+// run of NULs, together with the line end right after it, if any. A line
+// longer than kMaxLineLength is too long.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,29 +17,78 @@
 namespace fuzz_check {
 
 struct ReferenceLine {
-  std::string_view text;  // cut to kMaxLineLength when too long, as the reader hands it out
+  std::string text;  // cut to kMaxLineLength when too long, as the reader hands it out
   bool too_long = false;
 };
 
+inline void append_utf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The text of a file's bytes, up to its end or its 0x1A.
+inline std::string reference_text(std::string_view bytes) {
+  const bool little = bytes.starts_with("\xFF\xFE");
+  if (!little && !bytes.starts_with("\xFE\xFF")) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    return std::string(bytes.substr(0, bytes.find('\x1A')));
+  }
+  std::vector<uint32_t> units;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const uint32_t a = static_cast<unsigned char>(bytes[i]);
+    const uint32_t b = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(little ? a | b << 8 : a << 8 | b);
+  }
+  const bool odd_byte = bytes.size() % 2 == 1;
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    const uint32_t u = units[i];
+    if (u == 0x1A) return out;
+    if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      append_utf8(out, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+    }
+  }
+  if (odd_byte) append_utf8(out, 0xFFFD);
+  return out;
+}
+
 inline std::vector<ReferenceLine> reference_lines(std::string_view bytes) {
-  constexpr size_t max_length = kMaxLineLength;
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  bytes = bytes.substr(0, bytes.find('\x1A'));
+  const std::string text = reference_text(bytes);
   std::vector<ReferenceLine> lines;
   size_t pos = 0;
-  while (pos < bytes.size()) {
-    const size_t newline = bytes.find('\n', pos);
-    std::string_view text;
-    if (newline == std::string_view::npos) {
-      text = bytes.substr(pos);
-      pos = bytes.size();
+  while (pos < text.size()) {
+    size_t end = text.find_first_of(std::string_view("\n\r\0", 3), pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + pos, end - pos);
+    const bool too_long = line.size() > kMaxLineLength;
+    lines.push_back({std::string(too_long ? line.substr(0, kMaxLineLength) : line), too_long});
+    // The line end: NULs, then CRs; with an LF after them all of it, else the NULs and one CR.
+    size_t after = end;
+    while (after < text.size() && text[after] == '\0') ++after;
+    const size_t nuls_end = after;
+    while (after < text.size() && text[after] == '\r') ++after;
+    if (after < text.size() && text[after] == '\n') {
+      pos = after + 1;
     } else {
-      text = bytes.substr(pos, newline - pos);
-      if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-      pos = newline + 1;
+      pos = after > nuls_end ? nuls_end + 1 : nuls_end;
     }
-    const bool too_long = text.size() > max_length;
-    lines.push_back({too_long ? text.substr(0, max_length) : text, too_long});
   }
   return lines;
 }

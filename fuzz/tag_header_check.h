@@ -22,7 +22,7 @@ namespace fuzz_check {
 // The status and names a header should give, worked out from the reference lines.
 struct ExpectedHeader {
   TagHeaderStatus status = TagHeaderStatus::kOk;
-  std::vector<std::string_view> names;
+  std::vector<std::string> names;
 };
 
 inline ExpectedHeader expected_header(std::string_view bytes) {

@@ -56,6 +56,7 @@ struct RepeatedTimeLine {
 //   line before the last (kNoPreviousInstant when there is only one).
 // - `backwards` marks the first step back in time between two settled lines,
 //   from `back_from` to `back_to`.
+// - `nul_break` is the first line that a NUL run ends by itself, 0 for none.
 // - `warnings` holds the block's own warnings, each kind capped as for a whole
 //   file; their line numbers are the block's.
 struct BlockResult {
@@ -75,6 +76,7 @@ struct BlockResult {
   bool backwards = false;
   LineMoment back_from;
   LineMoment back_to;
+  uint64_t nul_break = 0;
 };
 
 // What every block of one data file shares.
@@ -96,8 +98,8 @@ struct BlockWorker {
 // Makes `result` able to hold the records of any block `reader` fills.
 void block_result_init(BlockResult& result, const BlockReader& reader, size_t record_length);
 
-// Converts the lines of `block` into `result` (emptied first).
-void convert_block(const Block& block, const BlockSettings& settings, BlockWorker& worker,
+// Settles the line ends of `block` and converts its lines into `result` (emptied first).
+void convert_block(Block& block, const BlockSettings& settings, BlockWorker& worker,
                    BlockResult& result);
 
 // `previous` before the first line of a file with a valid date and time.
@@ -109,7 +111,8 @@ constexpr int64_t kNoPreviousInstant = INT64_MIN;
 // numbers in the file); `previous` is the instant of the last line with a
 // valid date and time (kNoPreviousInstant before the first), which
 // `previous_moment` is, and `before_previous` that of the line before it; `check_order` is false
-// once time going backwards has been told, which happens once per file.
+// once time going backwards has been told, and `check_nul_break` once a line ended by NUL bytes
+// has, each of which happens once per file.
 struct JoinState {
   uint64_t lines = 0;
   uint64_t malformed = 0;
@@ -119,6 +122,7 @@ struct JoinState {
   int64_t before_previous = kNoPreviousInstant;
   LineMoment previous_moment;
   bool check_order = true;
+  bool check_nul_break = true;
 };
 
 // Adds the next block of the file, converted, to `state`: settles the instants

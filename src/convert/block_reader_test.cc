@@ -42,9 +42,11 @@ TEST(BlockReaderTest, TranslatesLineEndsWhereverReadsEnd) {
       {"\n\n", {{"", false}, {"", false}}},
       {"a\r\nb\r\n", {{"a", false}, {"b", false}}},
       {"ab\r\ncd\r\nef", {{"ab", false}, {"cd", false}, {"ef", false}}},  // CR|LF split
-      {"a\rb\n", {{"a\rb", false}}},  // a lone CR is an ordinary character
-      {"a\r", {{"a\r", false}}},
-      {"a\r\r\n", {{"a\r", false}}},
+      {"a\rb\n", {{"a", false}, {"b", false}}},  // a CR that no LF follows ends a line
+      {"a\rb\rc", {{"a", false}, {"b", false}, {"c", false}}},
+      {"a\r", {{"a", false}}},
+      {"a\r\r\n", {{"a", false}}},  // CR CR LF, as a text-mode stream writes CR LF
+      {"a\r\rb", {{"a", false}, {"", false}, {"b", false}}},
       {"a\nb\x1A"
        "c\nd\n",
        {{"a", false}, {"b", false}}},  // Ctrl-Z ends the file
@@ -54,7 +56,21 @@ TEST(BlockReaderTest, TranslatesLineEndsWhereverReadsEnd) {
       {"\x1A"
        "a\n",
        {}},
-      {std::string("a\0b\n", 4), {{std::string("a\0b", 3), false}}},
+      // NUL runs end a line, together with a line end right after them.
+      {std::string("a\0b\n", 4), {{"a", false}, {"b", false}}},
+      {std::string("a\0\0\0\nb\n", 7), {{"a", false}, {"b", false}}},
+      {std::string("a\0\0\r\nb", 6), {{"a", false}, {"b", false}}},
+      {std::string("a\0\0\rb", 5), {{"a", false}, {"b", false}}},
+      {std::string("a\r\0\nb", 5), {{"a", false}, {"", false}, {"b", false}}},
+      {std::string("a\0", 2), {{"a", false}}},
+      {std::string("\0\0a\n", 4), {{"", false}, {"a", false}}},
+      // UTF-16 of either byte order, taken on as UTF-8.
+      {std::string("\xFF\xFE" "a\0\r\0\n\0\xE9\0", 10), {{"a", false}, {"\xC3\xA9", false}}},
+      {std::string("\xFE\xFF" "\0a\0\n\x20\xAC", 8), {{"a", false}, {"\xE2\x82\xAC", false}}},
+      {std::string("\xFF\xFE" "\x3D\xD8\x00\xDE\x00\xDCz", 9),
+       {{"\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD", false}}},  // a pair, a lone half, an odd byte
+      {std::string("\xFF\xFE" "\x1A\x01\n\0\x1A\0b\0", 10), {{"\xC4\x9A", false}}},  // U+001A ends
+      {std::string("\xFF\xFE" "a\0\0\0b\0", 8), {{"a", false}, {"b", false}}},
       {"\xEF\xBB\xBF"
        "a\nb\n",
        {{"a", false}, {"b", false}}},  // byte-order mark, split over the first reads

@@ -90,13 +90,13 @@ size_t block_read_size(const ConversionOptions& options, size_t record_length) {
 // Streams the data file into the history file, one record per accepted line,
 // converting blocks of lines on every thread the options allow and joining
 // them in file order.
-ConversionResult convert_lines(FileHandle data_file, HistoryWriter& writer,
+ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, HistoryWriter& writer,
                                const ConversionOptions& options, const TagTable& tags,
                                TimeZone& zone, const std::string& data_path, Warnings& warnings) {
   ProgressCounter counter;
   progress_start(counter, console_is_terminal(), options.quiet);
   BlockReader reader;
-  block_reader_init(reader, data_file, block_read_size(options, writer.record_length));
+  block_reader_init(reader, data_file, block_read_size(options, writer.record_length), data_size);
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
   JoinState state;
   uint64_t records = 0;
@@ -236,7 +236,7 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
-  return convert_lines(data_file.handle, writer, options, tags, zone, data_path, warnings);
+  return convert_lines(data_file.handle, data.size, writer, options, tags, zone, data_path, warnings);
 }
 
 }  // namespace
