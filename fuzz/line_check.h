@@ -1,6 +1,8 @@
 // Fuzz check of one data line: the timestamp, both value layouts and the
 // time-of-day window. The first bytes of the input choose the tag count, the
-// separator and the window; the rest is the line.
+// separator and the window; the rest is the line. The same bytes, read as a
+// file through the block reader in reads of a few bytes, give the lines of
+// the reference splitter (CR, NUL and UTF-16 shapes included).
 //
 // Input: [tags % 251] [separator] [flags: 1 = start bound, 2 = finish bound]
 //        [start h m s] [finish h m s] line...
@@ -20,6 +22,7 @@
 #include "convert/line_timestamp.h"
 #include "convert/time_window.h"
 #include "convert/value_layout.h"
+#include "reference_lines.h"
 
 namespace fuzz_check {
 
@@ -77,19 +80,56 @@ inline CanonicalStamp canonical_stamp(const char* line, size_t size) {
   return c;
 }
 
-// Number of fraction digits after a '.' in column 19; -1 when there is no '.'.
-inline int fraction_digits(const char* line, size_t size) {
-  if (size <= 19 || line[19] != '.') return -1;
-  size_t pos = 20;
-  while (pos < size && is_digit_byte(line[pos])) ++pos;
-  return static_cast<int>(pos - 20);
+// What follows the seconds of a canonical line: a fraction after a '.', or after a ',' whose
+// digits end at the line's end, white space or the separator (not ','), then an AM or PM marker
+// after one blank, ended the same way.
+struct CanonicalTail {
+  int digits = -1;  // of the fraction; -1 without one
+  int millisecond = 0;
+  char marker = 0;  // 'A', 'P' or none
+  size_t end = 19;  // where the fraction or the marker ends
+};
+
+inline CanonicalTail canonical_tail(const char* line, size_t size, char separator) {
+  CanonicalTail t;
+  const auto ends_at = [&](size_t pos) {
+    return pos == size || line[pos] == ' ' || (line[pos] >= '\t' && line[pos] <= '\r') ||
+           line[pos] == separator;
+  };
+  if (size > 19 && (line[19] == '.' || (line[19] == ',' && separator != ','))) {
+    size_t pos = 20;
+    while (pos < size && is_digit_byte(line[pos])) ++pos;
+    if (line[19] == '.' || (pos > 20 && ends_at(pos))) {
+      t.digits = static_cast<int>(pos - 20);
+      for (int i = 0; i < 3; ++i)
+        t.millisecond = t.millisecond * 10 + (i < t.digits ? line[20 + i] - '0' : 0);
+      t.end = pos;
+    }
+  }
+  if (t.digits != 0 && t.end + 2 < size && line[t.end] == ' ') {
+    const char letter = static_cast<char>(line[t.end + 1] | 0x20);
+    if ((letter == 'a' || letter == 'p') && (line[t.end + 2] | 0x20) == 'm' && ends_at(t.end + 3)) {
+      t.marker = letter == 'a' ? 'A' : 'P';
+      t.end += 3;
+    }
+  }
+  return t;
 }
 
-inline std::string check_timestamp(const char* line, size_t size, bool parsed,
+// The hour on the 24-hour clock of an hour 0-23 written with `marker`; -1 when the marker
+// contradicts it (0 PM, 13-23 AM).
+inline int hour_on_24_hour_clock(int hour, char marker) {
+  if (marker == 0) return hour;
+  if (hour >= 1 && hour <= 12) return hour % 12 + (marker == 'P' ? 12 : 0);
+  return (marker == 'P') == (hour > 12) ? hour : -1;
+}
+
+inline std::string check_timestamp(const char* line, size_t size, char separator, bool parsed,
                                    const LineTimestamp& s, size_t values_column) {
-  const int fraction = fraction_digits(line, size);
+  const CanonicalTail tail = canonical_tail(line, size, separator);
   const CanonicalStamp canonical = canonical_stamp(line, size);
-  if (canonical.shaped && canonical.valid && fraction != 0 && !parsed) {
+  const int hour = hour_on_24_hour_clock(canonical.hour, tail.marker);
+  if (canonical.shaped && canonical.valid && tail.digits != 0 && hour >= 0 && !parsed) {
     return "a valid canonical timestamp was refused";
   }
   if (!parsed) return "";
@@ -98,7 +138,7 @@ inline std::string check_timestamp(const char* line, size_t size, bool parsed,
     return "accepted fields outside the calendar";
   }
   if (canonical.shaped &&
-      std::tie(canonical.day, canonical.month, canonical.year, canonical.hour, canonical.minute,
+      std::tie(canonical.day, canonical.month, canonical.year, hour, canonical.minute,
                canonical.second) != std::make_tuple(int{s.day}, int{s.month}, int{s.year},
                                                     int{s.hour}, int{s.minute}, int{s.second})) {
     return "canonical fields read wrongly";
@@ -107,18 +147,11 @@ inline std::string check_timestamp(const char* line, size_t size, bool parsed,
   // Lines of other shapes read their time and values where they stand; the
   // usual shape keeps its columns.
   if (!canonical.shaped) return "";
-  if (fraction < 0) {
-    if (values_column != kValuesColumn || s.millisecond != 0)
-      return "values column without fraction";
-    return "";
-  }
-  if (fraction == 0) return "accepted a '.' without fraction digits";
-  if (values_column != 20 + static_cast<size_t>(fraction) + 1)
-    return "values column after fraction";
-  int expected_ms = 0;
-  for (int i = 0; i < 3; ++i)
-    expected_ms = expected_ms * 10 + (i < fraction ? line[20 + i] - '0' : 0);
-  if (s.millisecond != expected_ms) return "milliseconds differ from the fraction's first digits";
+  if (tail.digits == 0) return "accepted a '.' without fraction digits";
+  if (values_column != (tail.end == 19 ? kValuesColumn : tail.end + 1))
+    return "values column after the time";
+  if (s.millisecond != tail.millisecond)
+    return "milliseconds differ from the fraction's first digits";
   return "";
 }
 
@@ -229,13 +262,16 @@ inline std::string check_line(const uint8_t* data, size_t size) {
 
   // An exactly sized copy, so that any read past the line's end is caught.
   const size_t line_size = size - kLineInputHeader;
+  const std::string_view bytes(reinterpret_cast<const char*>(data) + kLineInputHeader, line_size);
+  std::string broken = check_reader_lines(bytes, 1 + data[2] / 4 % 8);
+  if (!broken.empty()) return broken;
   const auto line = std::make_unique<char[]>(line_size);
   std::memcpy(line.get(), data + kLineInputHeader, line_size);
 
   LineTimestamp stamp;
   size_t values_column = 0;
   const bool parsed = parse_line_timestamp(line.get(), line_size, separator, stamp, values_column);
-  std::string broken = check_timestamp(line.get(), line_size, parsed, stamp, values_column);
+  broken = check_timestamp(line.get(), line_size, separator, parsed, stamp, values_column);
   if (!broken.empty()) return broken;
   // Read twice through one cache, the second time from what the first put there.
   StampCache cache;

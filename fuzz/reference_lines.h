@@ -7,6 +7,9 @@
 // longer than kMaxLineLength is too long.
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -91,6 +94,42 @@ inline std::vector<ReferenceLine> reference_lines(std::string_view bytes) {
     }
   }
   return lines;
+}
+
+// A memory file holding `bytes`, positioned at its start; -1 when it cannot be made.
+inline int memory_file_with(std::string_view bytes) {
+  const int fd = memfd_create("fuzz_text", MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+      lseek(fd, 0, SEEK_SET) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// `bytes` as a file read line by line through the block reader in reads of
+// `read_size` bytes: the reference lines, whatever the reads split.
+inline std::string check_reader_lines(std::string_view bytes, size_t read_size) {
+  const int fd = memory_file_with(bytes);
+  if (fd < 0) return "could not fill a memory file";
+  BlockReader reader;
+  block_reader_init(reader, handle_of_descriptor(fd), read_size);
+  Block block;
+  block_init(block, reader);
+  std::vector<ReferenceLine> read;
+  size_t at = 0;
+  Line line;
+  while (next_line(reader, block, at, line)) read.push_back({std::string(line.data, line.size), line.too_long});
+  close(fd);
+  const std::vector<ReferenceLine> expected = reference_lines(bytes);
+  if (read.size() != expected.size()) return "the reader split another number of lines";
+  for (size_t i = 0; i < read.size(); ++i) {
+    if (read[i].text != expected[i].text || read[i].too_long != expected[i].too_long) {
+      return "the reader read a line otherwise than the reference";
+    }
+  }
+  return "";
 }
 
 }  // namespace fuzz_check

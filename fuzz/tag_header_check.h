@@ -3,9 +3,6 @@
 // (small reads split lines across refills).
 #pragma once
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -57,7 +54,7 @@ inline ExpectedHeader expected_header(std::string_view bytes) {
       expected.status = TagHeaderStatus::kTagListTooLong;
       return expected;
     }
-    expected.names.push_back(name);
+    expected.names.emplace_back(name);
   }
   return expected;
 }
@@ -67,13 +64,8 @@ inline std::string check_tag_header(const uint8_t* data, size_t size) {
   const size_t read_size = data[0] < 128 ? 64 * 1024 : 1 + data[0] % 97;
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  const int fd = memfd_create("tag_header", MFD_CLOEXEC);
-  if (fd < 0) return "memfd_create failed";
-  if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-      lseek(fd, 0, SEEK_SET) != 0) {
-    close(fd);
-    return "could not fill the memfd";
-  }
+  const int fd = memory_file_with(bytes);
+  if (fd < 0) return "could not fill a memory file";
   BlockReader reader;
   block_reader_init(reader, handle_of_descriptor(fd), read_size);
   auto tags = std::make_unique<TagTable>();

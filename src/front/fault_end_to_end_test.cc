@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <limits>
 #include <random>
+#include <tuple>
 
 #include "front/end_to_end_harness.h"
 
@@ -324,6 +325,50 @@ TEST_F(FaultTest, SkipsGarbageLinesWithoutCrashing) {
       EXPECT_EQ(f64(hst, 74 + 8), c.value) << c.name;
     }
   }
+}
+
+TEST_F(FaultTest, LeavesTheLineBeingWrittenForTheNextRun) {
+  SKIP_ON_WINDOWS("appends from a second thread while a spawned run reads");
+#if !TAGPRESS_TESTS_ON_WINDOWS
+  // A logger appends each line in two writes while the run reads: a record is
+  // never made of a half-written line.
+  const std::string line = "05/03/2015 10:20:30,7777,88,999\n";
+  write_file(dir_ / "g.HDR", "3\nA\nB\nC\n");
+  std::string start;
+  for (int i = 0; i < 200'000; ++i) start += line;
+  write_file(dir_ / "g.txt", start);
+  const int null_fd = open_output("/dev/null");
+  const pid_t pid = spawn(dir_, {"g.txt", ",", "/e"}, null_fd);
+  close(null_fd);
+  // Appending starts once the run has opened the data file, which it does before its
+  // temporary history file appears.
+  int wait_status = 0;
+  pid_t done = 0;
+  while (hidden_files(dir_).empty() && (done = waitpid(pid, &wait_status, WNOHANG)) == 0) {
+    usleep(100);
+  }
+  const int log = open(utf8_path(dir_ / "g.txt").c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(log, 0);
+  int appended = 0;
+  while (done == 0 && (done = waitpid(pid, &wait_status, WNOHANG)) == 0 && appended < 100'000) {
+    const size_t half = line.size() - 7;
+    ASSERT_EQ(write(log, line.data(), half), static_cast<ssize_t>(half));
+    usleep(200);  // most of the time, a line is half written
+    ASSERT_EQ(write(log, line.data() + half, 7), 7);
+    ++appended;
+  }
+  close(log);
+  EXPECT_EQ(done == pid ? WEXITSTATUS(wait_status) : wait_for(pid), 0);
+  const std::string hst = read_file(dir_ / "g.HST");
+  ASSERT_EQ((hst.size() - 82) % 32, 0u);
+  EXPECT_GE(hst.size(), 82 + 32 * 200'000u);
+  for (size_t at = 82; at < hst.size(); at += 32) {
+    ASSERT_EQ(std::make_tuple(f64(hst, at + 8), f64(hst, at + 16), f64(hst, at + 24)),
+              std::make_tuple(7777.0, 88.0, 999.0))
+        << "record " << (at - 82) / 32;
+  }
+  RecordProperty("lines_appended_while_running", appended);
+#endif
 }
 
 TEST_F(FaultTest, ReadsA50MegabyteLineInBoundedMemory) {
