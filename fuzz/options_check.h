@@ -58,8 +58,10 @@ inline bool expected_options(const std::vector<std::string>& arguments,
     const std::string& a = arguments[i];
     if (a.empty()) {
       valid = false;
+    } else if (a[0] == '-' && a.size() > 1) {
+      valid = false;  // no long option is known
     } else if (a[0] != '/') {
-      options.separator = a[0];
+      options.separator = a == "\\t" ? '\t' : a[0];
     } else if (a.size() < 2) {
       valid = false;
     } else if (a[1] == 'e' || a[1] == 'E') {

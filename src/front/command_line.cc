@@ -1,6 +1,7 @@
 #include "front/command_line.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "common/console.h"
@@ -11,6 +12,73 @@
 namespace {
 
 constexpr size_t kMaxOptionalArguments = 4;
+
+// A long option ("--name") and what it sets.
+struct LongOption {
+  std::string_view name;
+  void (*apply)(ConversionOptions& options);
+};
+
+// The long options read among the optional arguments. --help, -h and --version are not among
+// them: the driver answers those before any option is read. Any other argument of two or more
+// characters that starts with '-' is refused, so that no option word is taken for a separator.
+constexpr std::array<LongOption, 0> kLongOptions{};
+
+constexpr char lower_case(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+// Whether `word` is a non-empty start of `full` (lower case), `word` in any letter case.
+bool starts_word(std::string_view word, std::string_view full) {
+  return !word.empty() && word.size() <= full.size() &&
+         std::equal(word.begin(), word.end(), full.begin(),
+                    [](char a, char b) { return lower_case(a) == b; });
+}
+
+// The '/' option that an argument written with '-' resembles: "-e" and "--ext" are "/e",
+// "-q" and "--quiet" "/q", "-i:08:00:00" is "/i:08:00:00". Empty when it resembles none.
+std::string slash_form(std::string_view argument) {
+  const std::string_view word = argument.substr(argument.starts_with("--") ? 2 : 1);
+  if (starts_word(word, "extended") || starts_word(word, "quiet")) {
+    return join({"/", word.substr(0, 1)});
+  }
+  const char letter = word.empty() ? '\0' : lower_case(word[0]);
+  if ((letter == 'i' || letter == 'f') && word.find(':') != std::string_view::npos) {
+    return join({"/", word});
+  }
+  return {};
+}
+
+// Reads an argument of two or more characters that starts with '-': a long option, else a fault
+// that names the '/' option it resembles.
+void read_long_option(const std::string& argument, ConversionOptions& options,
+                      OptionReport& report) {
+  for (const LongOption& option : kLongOptions) {
+    if (argument == option.name) {
+      option.apply(options);
+      return;
+    }
+  }
+  const std::string slash = slash_form(argument);
+  report.faults.push_back(
+      slash.empty() ? join({"'", argument, "' is not an option"})
+                    : join({"'", argument, "' is not an option; did you mean '", slash, "'?"}));
+}
+
+// "\t" as typed is TAB, as the usage text shows the default. Any other argument sets its first
+// character; a longer one is told, since only that character counts.
+void read_separator(const std::string& argument, ConversionOptions& options, OptionReport& report) {
+  if (argument == "\\t") {
+    options.separator = '\t';
+    return;
+  }
+  options.separator = argument[0];
+  if (argument.size() > 1) {
+    report.notes.push_back(
+        join({"separator argument '", argument, "' is read as its first character ",
+              quote_line(argument.substr(0, 1))}));
+  }
+}
 
 // Whether `text` is one decimal integer: blanks, a sign, digits and nothing else.
 bool is_integer_text(std::string_view text) {
@@ -79,8 +147,10 @@ bool parse_options(const std::vector<std::string>& arguments, ConversionOptions&
     const std::string& argument = arguments[i];
     if (argument.empty()) {
       report.faults.push_back("an empty argument is neither a separator nor an option");
+    } else if (argument[0] == '-' && argument.size() >= 2) {
+      read_long_option(argument, options, report);
     } else if (argument[0] != '/') {
-      options.separator = argument[0];
+      read_separator(argument, options, report);
     } else if (argument.size() < 2) {
       report.faults.push_back("'/' is not an option");
     } else {
@@ -115,6 +185,17 @@ bool parse_options(const std::vector<std::string>& arguments, ConversionOptions&
   return report.faults.empty();
 }
 
+bool is_option_word(std::string_view argument) {
+  if (argument.size() < 2) return false;
+  if (argument[0] == '-') return true;
+  if (argument[0] != '/') return false;
+  const char letter = lower_case(argument[1]);
+  if (argument.size() == 2) return letter == 'e' || letter == 'q';
+  const std::string_view rest = argument.substr(2);
+  return (letter == 'i' || letter == 'f') && rest.find(':') != std::string_view::npos &&
+         rest.find('/') == std::string_view::npos;
+}
+
 void print_banner() {
   console_message("\n");
   console_message("ASCII File to History File Converter\n");
@@ -142,6 +223,7 @@ void print_help_more() {
       "\t\tTAGPRESS_THREADS = threads that convert a file (default: the CPUs, at most 16)\n"
       "\t\tProgress, tag names and failures go to standard output; warnings, and why a\n"
       "\t\t  run failed, to standard error\n"
+      "\t\t\\t = TAB as the separator; --help, -h and --version work in any position\n"
       "\t\tExit status: 0 converted, 1 a file failed or none was found, 255 usage,\n"
       "\t\t  128 + N stopped by signal N\n");
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/conversion_options.h"
@@ -14,14 +15,25 @@ struct OptionReport {
 
 // Reads the option arguments (the optional arguments that name no data file)
 // in order into `options`, which keeps its values for anything not given.
-// Returns false when any argument is invalid: more than four of them, an empty
-// one, an unknown "/" option (known: /e, /i, /f, /q by their second letter in
-// either case), or an /i or /f bound with fewer than three fields. Every
-// argument is examined even after an invalid one; `report` says why each
-// invalid one is, and which /i or /f bound was read differently than it reads
-// (a third character other than ':', a field that is not a number).
+// An argument that starts with neither '/' nor, if longer than one character,
+// '-' sets the separator: "\t" as typed is TAB, anything else its first
+// character. Returns false when any argument
+// is invalid: more than four of them, an empty one, an unknown "/" option
+// (known: /e, /i, /f, /q by their second letter in either case), an /i or /f
+// bound with fewer than three fields, or an argument of two or more characters
+// starting with '-' (no long option is known). Every argument is examined even
+// after an invalid one; `report` says why each invalid one is, and which
+// arguments were read differently than they read: an /i or /f bound (a third
+// character other than ':', a field that is not a number), a separator of more
+// than one character.
 bool parse_options(const std::vector<std::string>& arguments, ConversionOptions& options,
                    OptionReport& report);
+
+// Whether a first argument that names nothing looks like an option rather than a
+// misspelt data file: "/e" or "/q" alone (either case), "/i" or "/f" followed by
+// text with a ':' and no further '/' ("/i:08:00:00", not "/etc/log.txt"), or two
+// or more characters starting with '-'.
+bool is_option_word(std::string_view argument);
 
 // Prints the banner that starts every run.
 void print_banner();

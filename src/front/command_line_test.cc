@@ -27,7 +27,9 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
       {{";"}, {true, ';', false, false, zero, false, zero}},
       {{";;"}, {true, ';', false, false, zero, false, zero}},
       {{",", ";"}, {true, ';', false, false, zero, false, zero}},
-      {{"\\t"}, {true, '\\', false, false, zero, false, zero}},
+      {{"\\t"}, {true, '\t', false, false, zero, false, zero}},
+      {{"\\t\\t"}, {true, '\\', false, false, zero, false, zero}},
+      {{"-"}, {true, '-', false, false, zero, false, zero}},
       {{" "}, {true, ' ', false, false, zero, false, zero}},
       {{"/e"}, {true, '\t', true, false, zero, false, zero}},
       {{"/Ext"}, {true, '\t', true, false, zero, false, zero}},
@@ -56,6 +58,8 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
       {{"/i:08:00"}, {false, '\t', false, false, zero, false, zero}},
       {{"/i:08:30:"}, {false, '\t', false, false, zero, false, zero}},
       {{"/f:::", "/e"}, {false, '\t', true, false, zero, false, zero}},
+      {{"-e", "--quiet"}, {false, '\t', false, false, zero, false, zero}},
+      {{"-i:08:00:00", "--strict"}, {false, '\t', false, false, zero, false, zero}},
   };
   for (const auto& c : cases) {
     ConversionOptions options;
@@ -79,6 +83,37 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
       EXPECT_EQ(options.finish.minute, e.finish.minute) << label;
       EXPECT_EQ(options.finish.second, e.finish.second) << label;
     }
+  }
+}
+
+TEST(ParseOptionsTest, TellsHowAnArgumentIsReadOrWhyNot) {
+  const struct {
+    std::string argument, fault, note;
+  } cases[] = {
+      {"\\t", "", ""},
+      {"comma", "", "separator argument 'comma' is read as its first character 'c'"},
+      {"\t;", "", "separator argument '\t;' is read as its first character '\\t'"},
+      {"-e", "'-e' is not an option; did you mean '/e'?", ""},
+      {"--Quiet", "'--Quiet' is not an option; did you mean '/Q'?", ""},
+      {"-F17:00:00", "'-F17:00:00' is not an option; did you mean '/F17:00:00'?", ""},
+      {"--end", "'--end' is not an option", ""},
+      {"--", "'--' is not an option", ""},
+  };
+  for (const auto& c : cases) {
+    ConversionOptions options;
+    OptionReport report;
+    parse_options({c.argument}, options, report);
+    EXPECT_EQ(report.faults, c.fault.empty() ? std::vector<std::string>{} : std::vector{c.fault});
+    EXPECT_EQ(report.notes, c.note.empty() ? std::vector<std::string>{} : std::vector{c.note});
+  }
+}
+
+TEST(IsOptionWordTest, TellsOptionsFromPaths) {
+  for (const char* word : {"/e", "/Q", "/i:08:00:00", "/Fx:", "-e", "--help", "-x.txt"}) {
+    EXPECT_TRUE(is_option_word(word)) << word;
+  }
+  for (const char* word : {"/etc/log.txt", "/ext", "/i/x:y", "/i", "/x:1", "-", "", "e"}) {
+    EXPECT_FALSE(is_option_word(word)) << word;
   }
 }
 

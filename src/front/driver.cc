@@ -46,6 +46,7 @@ void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
 
 // Why find_data_files found nothing for `argument`.
 std::string nothing_found_reason(const std::string& argument) {
+  if (argument.empty()) return "the data file name is empty";
   if (argument.find_first_of("*?") == std::string::npos) {
     std::error_code error;
     (void)path_status(argument, error);
@@ -54,6 +55,24 @@ std::string nothing_found_reason(const std::string& argument) {
   return expand_file_pattern(argument).empty()
              ? "no file matches the pattern"
              : "the pattern matches only tag header files, history files and folders";
+}
+
+// Whether `argument` names no path and, as a pattern, matches none either.
+bool names_nothing(const std::string& argument) {
+  if (status_of(argument)) return false;
+  return argument.find_first_of("*?") == std::string::npos || expand_file_pattern(argument).empty();
+}
+
+// The first --help, -h or --version on the command line, wherever it stands, as GNU programs
+// read them; after the first argument, the name of an existing file is a data file instead.
+// Empty when there is none.
+std::string_view requested_information(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument != "--help" && argument != "-h" && argument != "--version") continue;
+    if (i == 1 || !names_data_file(argv[i])) return argument;
+  }
+  return {};
 }
 
 }  // namespace
@@ -87,7 +106,8 @@ int run_converter(int argc, char** argv) {
   install_stop_handlers();
   console_open(standard_output());
   const std::string first = argc > 1 ? argv[1] : "";
-  if (argc > 1 && first == "--version") {
+  const std::string_view request = requested_information(argc, argv);
+  if (request == "--version") {
     console_message("tagpress " TAGPRESS_VERSION "\n");
     console_flush();
     return kExitOk;
@@ -98,7 +118,7 @@ int run_converter(int argc, char** argv) {
   options.threads = environment.threads;
   options.block_bytes = environment.block_bytes;
   print_banner();
-  if (argc > 1 && (first == "--help" || first == "-h")) {
+  if (!request.empty()) {
     print_usage();
     print_help_more();
     console_flush();
@@ -111,9 +131,16 @@ int run_converter(int argc, char** argv) {
     (names_data_file(argv[i]) ? more_files : option_arguments).emplace_back(argv[i]);
   }
   OptionReport report;
-  if (argc < 2 || !parse_options(option_arguments, options, report)) {
+  if (argc < 2) {
+    report.faults.push_back("no data file named");
+  } else if (is_option_word(first) && names_nothing(first)) {
+    // Options put before the data file, as in "tagpress /e log.txt ,": the log would otherwise
+    // be converted without the options meant for it.
+    report.faults.push_back(
+        join({"'", first, "' is an option, not a data file; the data file comes first"}));
+  }
+  if (!parse_options(option_arguments, options, report) || !report.faults.empty()) {
     print_usage();
-    if (argc < 2) report.faults.push_back("no data file named");
     for (const std::string& fault : report.faults) print_failure("", fault);
     console_flush();
     return kExitUsage;

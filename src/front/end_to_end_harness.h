@@ -59,6 +59,7 @@ inline const std::string kHelpMore =
     "\t\tTAGPRESS_THREADS = threads that convert a file (default: the CPUs, at most 16)\n"
     "\t\tProgress, tag names and failures go to standard output; warnings, and why a\n"
     "\t\t  run failed, to standard error\n"
+    "\t\t\\t = TAB as the separator; --help, -h and --version work in any position\n"
     "\t\tExit status: 0 converted, 1 a file failed or none was found, 255 usage,\n"
     "\t\t  128 + N stopped by signal N\n";
 

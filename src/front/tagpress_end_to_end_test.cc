@@ -39,10 +39,13 @@ TEST_F(TagpressTest, WritesTheReferenceFileByteForByte) {
 }
 
 TEST_F(TagpressTest, AnswersTheCommandLine) {
+  write_file(dir_ / "log.HDR", "0\n");
+  write_file(dir_ / "log.csv", "05/03/2015 10:20:30,1\n");
   const struct {
     std::vector<std::string> args;
     int status;
     std::string out;
+    std::string err = {};  // standard error when not empty
   } cases[] = {
       {{}, 255, kBanner + kUsage},
       {{"data.txt", "/x"}, 255, kBanner + kUsage},
@@ -52,14 +55,33 @@ TEST_F(TagpressTest, AnswersTheCommandLine) {
       {{"--help"}, 0, kBanner + kUsage + kHelpMore},
       {{"-h"}, 0, kBanner + kUsage + kHelpMore},
       {{"--version"}, 0, "tagpress " TAGPRESS_VERSION "\n"},
+      {{"data.txt", "/x", "--help", "--version"}, 0, kBanner + kUsage + kHelpMore},
+      {{"log.csv", "/e", "--version", "-h"}, 0, "tagpress " TAGPRESS_VERSION "\n"},
+      {{"log.csv", "-e", "--quiet"},
+       255,
+       kBanner + kUsage,
+       "tagpress: '-e' is not an option; did you mean '/e'?\n"
+       "tagpress: '--quiet' is not an option; did you mean '/q'?\n"},
+      {{"log.csv", "comma", "/q"},
+       0,
+       kBanner + "\n* Creating file log.HST\n\n\n",
+       "tagpress: separator argument 'comma' is read as its first character 'c'\n"},
       {{"missing.txt"}, 1, kBanner + "Cannot found file missing.txt !\n\n"},
-      {{"/e", "data.txt"}, 1, kBanner + "Cannot found file /e !\n\n"},
+      {{"/etc/log.txt"}, 1, kBanner + "Cannot found file /etc/log.txt !\n\n"},
+      {{""}, 1, kBanner + "Cannot found file  !\n\n", "tagpress: the data file name is empty\n"},
+      {{"/e", "log.csv", ","},
+       255,
+       kBanner + kUsage,
+       "tagpress: '/e' is an option, not a data file; the data file comes first\n"},
       {{"nothing*.txt"}, 1, kBanner + "Cannot found file nothing*.txt !\n\n"},
   };
   for (const auto& c : cases) {
     const RunResult r = run(c.args);
     EXPECT_EQ(r.status, c.status) << (c.args.empty() ? "" : c.args[0]);
     EXPECT_EQ(r.out, c.out) << (c.args.empty() ? "" : c.args[0]);
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err) << c.args[0];
+    }
   }
 }
 
@@ -289,6 +311,7 @@ TEST_F(TagpressTest, SplitsDelimitedValuesAtTheSeparator) {
       {",", "05/03/2015 10:20:30.5,1,2", {1, 2, 2}},
       {" ", "05/03/2015 10:20:30.123 3  4", {3, 0, 4}},
       {"", "05/03/2015 10:20:30\t123456789.01234\t\t-7", {123456789.01234, 0, -7}},
+      {"\\t", "05/03/2015 10:20:30\t1\t2\t3", {1, 2, 3}},
       {";", "05/03/2015 10:20:30;1;", {1, 0, 0}},
       {";", "05/03/2015 10:20:30", {0, 0, 0}},
       // Dates and times without their leading zeros are read where they stand.
