@@ -62,7 +62,7 @@ void block_result_init(BlockResult& result, const BlockReader& reader, size_t re
   result.records = std::make_unique_for_overwrite<unsigned char[]>(result.capacity);
 }
 
-void convert_block(const Block& block, const BlockSettings& settings, BlockWorker& worker,
+void convert_block(Block& block, const BlockSettings& settings, BlockWorker& worker,
                    BlockResult& r) {
   const ConversionOptions& options = *settings.options;
   const TagTable& tags = *settings.tags;
@@ -75,6 +75,7 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
   r.warnings = Warnings{};
   r.leading.clear();
   r.has_settled = r.backwards = false;
+  r.nul_break = 0;
   // Of the last settled line and of the settled line before it. A repeated
   // line right after the first settled one never needs the line before
   // that: its earlier instant can equal the previous instant only where the
@@ -82,24 +83,45 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
   int64_t previous = kNoPreviousInstant;
   int64_t before = kNoPreviousInstant;
 
+  size_t nul_break = settle_line_ends(block);
+  // Where the next line that needs a look ends: the one that NUL bytes end, then an unended last
+  // line.
+  const auto next_watch = [&] {
+    return nul_break != kNoNulBreak ? nul_break + 1 : block.unended ? block.size : SIZE_MAX;
+  };
+  size_t watch = next_watch();
   const char* const limit = block.data.get() + block.size + kBlockPadding;
   size_t at = 0;
   Line line;
   while (next_block_line(block, at, line)) {
     const uint64_t number = ++r.lines;
     const LinePlace place{settings.data_path, number};
+    if (at >= watch) [[unlikely]] {
+      if (nul_break != kNoNulBreak) {
+        r.nul_break = number;
+        nul_break = kNoNulBreak;
+      } else {
+        // The line is the file's last and has no line end.
+        warn_unended_line(r.warnings, place, block.growing);
+        if (block.growing) continue;
+      }
+      watch = next_watch();
+    }
     LineTimestamp stamp;
     size_t values_column;
+    bool marked_24_hour;
     if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp,
-                                               values_column, worker.stamp_cache)) {
+                                               values_column, worker.stamp_cache, marked_24_hour)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
-        warn_malformed_line(
-            r.warnings, place, {line.data, line.size},
-            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
+        warn_malformed_line(r.warnings, place, {line.data, line.size},
+                            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp,
+                            options.separator);
       }
       continue;
     }
+    if (marked_24_hour) [[unlikely]]
+      warn_marked_24_hour(r.warnings, place, stamp);
     const LocalInstants instants =
         local_instants(worker.zone, civil_seconds(stamp, worker.day_cache));
     const int64_t earlier = instants.earlier * 1000 + stamp.millisecond;
@@ -110,7 +132,8 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
     const int64_t instant = leading ? earlier : choose_instant(previous, before, earlier, later);
     if (instant < kFirstTicksMillisecond) {
       note_malformed(r, number);
-      warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601);
+      warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601,
+                          options.separator);
       continue;
     }
     ++r.valid;
@@ -145,6 +168,10 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
         warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,
                          options.separator, findings.not_a_number, count, values);
       }
+      if (findings.empty >= 0) {
+        warn_empty_fields(r.warnings, place, {line.data, line.size}, values_column,
+                          options.separator, findings.empty, tags);
+      }
     } else {
       extract_fixed_values(line.data, line.size, values_column, count, values, findings,
                            worker.shapes);
@@ -152,6 +179,10 @@ void convert_block(const Block& block, const BlockSettings& settings, BlockWorke
         warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
                                   findings.unusual, values, tags, check_alignment);
       }
+    }
+    if (findings.out_of_range >= 0) [[unlikely]] {
+      warn_out_of_range(r.warnings, place, {line.data, line.size}, values_column, options.delimited,
+                        options.separator, findings.out_of_range, values, tags);
     }
     if (leading) r.leading.back().record = r.used;
     encode_record_time(record, ticks_from_milliseconds(instant));
@@ -164,6 +195,10 @@ void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, War
   if (r.malformed > 0 && s.malformed == 0) s.first_malformed = s.lines + r.first_malformed;
   s.malformed += r.malformed;
   s.valid += r.valid;
+  if (s.check_nul_break && r.nul_break > 0) {
+    warn_nul_break(warnings, {path, s.lines + r.nul_break});
+    s.check_nul_break = false;
+  }
   append_warnings(warnings, r.warnings, s.lines);
   // Repeated local times before the block's first settled line take their
   // instant from the lines before them.

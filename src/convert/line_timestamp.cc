@@ -115,52 +115,156 @@ bool padded_to_usual_shape(const char* line, size_t size, size_t time_end, char 
   return is_space(line[kFractionColumn]) || line[kFractionColumn] == separator;
 }
 
-// The date and time fields as read, before the range checks.
+// An AM or PM marker after the time, if any.
+enum class Marker : uint8_t { kNone, kAm, kPm };
+
+// The date and time fields as read, before the range checks; `hour` as written.
 struct Fields {
   int day, month, year, hour, minute, second, millisecond;
+  Marker marker;
 };
 
-enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute, kSecond };
+enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute, kSecond, kClock };
 
-// What follows seconds ending at `time_end`: a fraction ('.' and digits, whose first three are
-// the milliseconds) and where the values start. False when the '.' has no digit after it.
-[[gnu::always_inline]] inline bool read_after_seconds(const char* line, size_t size,
-                                                      size_t time_end, char separator,
-                                                      int& millisecond, size_t& values_column) {
+// The digits of a fraction from `pos` on, whose first three are the milliseconds; returns where
+// they end.
+[[gnu::always_inline]] inline size_t read_fraction(const char* line, size_t size, size_t pos,
+                                                   int& millisecond) {
+  int scale = 100;
+  for (; pos < size && is_digit(line[pos]); ++pos) {
+    millisecond += (line[pos] - '0') * scale;
+    scale /= 10;
+  }
+  return pos;
+}
+
+// Whether `pos` may start a marker: a blank, then 'A' or 'P' in any case. A cheap test that
+// keeps the usual lines off the full reading.
+inline bool may_start_marker(const char* line, size_t size, size_t pos) {
+  if (pos + 2 >= size || line[pos] != ' ') return false;
+  const char letter = static_cast<char>(line[pos + 1] | 0x20);
+  return letter == 'a' || letter == 'p';
+}
+
+// Whether what stops at `pos` ends a field there: the line's end, white space or the separator.
+inline bool ends_at(const char* line, size_t size, size_t pos, char separator) {
+  return pos == size || is_space(line[pos]) || line[pos] == separator;
+}
+
+// The marker at `pos`: one blank, 'AM' or 'PM' in any case, then the line's end, white space
+// or the separator. `end` receives where it ends.
+Marker read_marker(const char* line, size_t size, size_t pos, char separator, size_t& end) {
+  if (!may_start_marker(line, size, pos) || (line[pos + 2] | 0x20) != 'm' ||
+      !ends_at(line, size, pos + 3, separator)) {
+    return Marker::kNone;
+  }
+  end = pos + 3;
+  return (line[pos + 1] | 0x20) == 'a' ? Marker::kAm : Marker::kPm;
+}
+
+// Where the values start after seconds that end at `time_end` and nothing else the time
+// carries: column 20 in the usual shape or padded to it, else one column past the seconds.
+inline size_t plain_values_column(const char* line, size_t size, size_t time_end, char separator) {
+  return time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator)
+             ? kValuesColumn
+             : time_end + 1;
+}
+
+// What a ',' or a marker after the seconds gives.
+struct Tail {
+  size_t values_column;
+  int millisecond;
+  Marker marker;
+};
+
+// What follows seconds ending at `time_end`, where a ',' follows them or a marker may follow
+// them or their '.' fraction: a fraction, after a ',' only when its digits end at the line's end,
+// white space or the separator (and the separator is not ',', which then ends the time's
+// column), then a marker. Anything else is read as if neither were there.
+Tail read_unusual_tail(const char* line, size_t size, size_t time_end, char separator) {
+  Tail tail{0, 0, Marker::kNone};
+  size_t end = time_end;
+  if (line[time_end] == '.' || (line[time_end] == ',' && separator != ',')) {
+    int fraction = 0;
+    const size_t digits_end = read_fraction(line, size, time_end + 1, fraction);
+    if (line[time_end] == '.' ||
+        (digits_end > time_end + 1 && ends_at(line, size, digits_end, separator))) {
+      tail.millisecond = fraction;
+      end = digits_end;
+    }
+  }
+  tail.marker = read_marker(line, size, end, separator, end);
+  tail.values_column =
+      end == time_end ? plain_values_column(line, size, time_end, separator) : end + 1;
+  return tail;
+}
+
+enum class AfterSeconds { kRead, kNoFractionDigits, kUnusual };
+
+// What follows seconds ending at `time_end` in the usual lines: nothing the time carries, or a
+// '.' fraction, whose first three digits are the milliseconds; and where the values start.
+// kUnusual, with nothing read, where read_unusual_tail is needed: a ',' after the seconds, or a
+// blank and 'A' or 'P' after them or their fraction.
+[[gnu::always_inline]] inline AfterSeconds read_after_seconds(const char* line, size_t size,
+                                                              size_t time_end, char separator,
+                                                              int& millisecond,
+                                                              size_t& values_column) {
   millisecond = 0;
   if (time_end < size && line[time_end] == '.') {
     // The values start one column past the fraction's end.
-    size_t pos = time_end + 1;
-    const size_t first_digit = pos;
-    int scale = 100;
-    for (; pos < size && is_digit(line[pos]); ++pos) {
-      millisecond += (line[pos] - '0') * scale;
-      scale /= 10;
-    }
-    if (pos == first_digit) return false;
+    const size_t pos = read_fraction(line, size, time_end + 1, millisecond);
+    if (pos == time_end + 1) return AfterSeconds::kNoFractionDigits;
+    if (may_start_marker(line, size, pos)) [[unlikely]]
+      return AfterSeconds::kUnusual;
     values_column = pos + 1;
+  } else if (time_end < size && (line[time_end] == ',' || may_start_marker(line, size, time_end)))
+      [[unlikely]] {
+    return AfterSeconds::kUnusual;
   } else if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
       [[likely]] {
     values_column = kValuesColumn;
   } else {
     values_column = time_end + 1;
   }
+  return AfterSeconds::kRead;
+}
+
+// The hour 0-23 as written with `marker` on the 24-hour clock: hours 1-12 on the 12-hour clock;
+// 0 AM and 13-23 PM, already on the 24-hour clock, as written, telling so in `marked_24_hour`.
+// False when the marker contradicts the hour (0 PM, 13-23 AM).
+bool clock_hour(int& hour, Marker marker, bool& marked_24_hour) {
+  if (marker == Marker::kNone) return true;
+  const bool pm = marker == Marker::kPm;
+  if (hour >= 1 && hour <= 12) {
+    hour = hour % 12 + (pm ? 12 : 0);
+    return true;
+  }
+  if (pm != (hour > 12)) return false;
+  marked_24_hour = true;
   return true;
 }
 
 // Inlined into parse_line_timestamp, which every line goes through. `canonical` tells whether
-// the line starts in the usual shape.
+// the line starts in the usual shape; `hour` receives the hour on the 24-hour clock.
 [[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, char separator,
                                                    Fields& f, size_t& values_column,
-                                                   bool& canonical) {
+                                                   bool& canonical, int& hour,
+                                                   bool& marked_24_hour) {
   size_t time_end = kFractionColumn;
   canonical = read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second);
   if (!canonical &&
       !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {
     return Fault::kShape;
   }
-  if (!read_after_seconds(line, size, time_end, separator, f.millisecond, values_column)) {
-    return Fault::kFraction;
+  f.marker = Marker::kNone;
+  const AfterSeconds after =
+      read_after_seconds(line, size, time_end, separator, f.millisecond, values_column);
+  if (after == AfterSeconds::kNoFractionDigits) return Fault::kFraction;
+  if (after == AfterSeconds::kUnusual) [[unlikely]] {
+    const Tail tail = read_unusual_tail(line, size, time_end, separator);
+    f.millisecond = tail.millisecond;
+    f.marker = tail.marker;
+    values_column = tail.values_column;
   }
   if (f.year < 1601 || f.year > 30827) return Fault::kYear;
   if (f.month < 1 || f.month > 12) return Fault::kMonth;
@@ -168,16 +272,22 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
   if (f.hour < 0 || f.hour > 23) return Fault::kHour;
   if (f.minute < 0 || f.minute > 59) return Fault::kMinute;
   if (f.second < 0 || f.second > 59) return Fault::kSecond;
+  hour = f.hour;
+  if (!clock_hour(hour, f.marker, marked_24_hour)) [[unlikely]]
+    return Fault::kClock;
   return Fault::kNone;
 }
 
 // parse_line_timestamp for a line the cache does not hold.
 [[gnu::noinline]] bool parse_and_cache(const char* line, size_t size, char separator,
                                        LineTimestamp& stamp, size_t& values_column,
-                                       StampCache& cache) {
+                                       StampCache& cache, bool& marked_24_hour) {
+  marked_24_hour = false;
   Fields f;
   bool canonical;
-  if (read_timestamp(line, size, separator, f, values_column, canonical) != Fault::kNone) {
+  int hour = 0;
+  if (read_timestamp(line, size, separator, f, values_column, canonical, hour, marked_24_hour) !=
+      Fault::kNone) {
     return false;
   }
   stamp.year = static_cast<uint16_t>(f.year);
@@ -193,15 +303,32 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
     std::memcpy(&cache.middle, line + 8, 8);
     cache.stamp = stamp;
   }
+  stamp.hour = static_cast<uint16_t>(hour);
+  return true;
+}
+
+// parse_line_timestamp for a line the cache holds, with a ',' or a marker after its seconds.
+[[gnu::noinline]] bool parse_cached_unusual(const char* line, size_t size, char separator,
+                                            LineTimestamp& stamp, size_t& values_column,
+                                            StampCache& cache, bool& marked_24_hour) {
+  marked_24_hour = false;
+  const Tail tail = read_unusual_tail(line, size, kFractionColumn, separator);
+  int hour = cache.stamp.hour;
+  if (!clock_hour(hour, tail.marker, marked_24_hour)) return false;
+  stamp = cache.stamp;
+  stamp.hour = static_cast<uint16_t>(hour);
+  stamp.second = static_cast<uint16_t>(two_digits(line + 17));
+  stamp.millisecond = static_cast<uint16_t>(tail.millisecond);
+  values_column = tail.values_column;
   return true;
 }
 
 }  // namespace
 
 bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
-                          size_t& values_column, StampCache& cache) {
+                          size_t& values_column, StampCache& cache, bool& marked_24_hour) {
   // A line in the usual shape whose date, hour and minute are those of the cached line needs
-  // only its seconds read: the cached fields passed every range check.
+  // only its seconds and what follows them read: the cached fields passed every range check.
   if (size >= kFractionColumn) {
     uint64_t date, middle;
     std::memcpy(&date, line, 8);
@@ -210,18 +337,23 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
     if (date == cache.date && middle == cache.middle && line[2] == '/' && line[16] == ':' &&
         is_digit(line[17]) && is_digit(line[18])) [[likely]] {
       const int second = two_digits(line + 17);
+      if (second > 59) return false;
       int millisecond;
-      if (second > 59 ||
-          !read_after_seconds(line, size, kFractionColumn, separator, millisecond, values_column)) {
-        return false;
+      const AfterSeconds after =
+          read_after_seconds(line, size, kFractionColumn, separator, millisecond, values_column);
+      if (after == AfterSeconds::kNoFractionDigits) return false;
+      if (after == AfterSeconds::kUnusual) [[unlikely]] {
+        return parse_cached_unusual(line, size, separator, stamp, values_column, cache,
+                                    marked_24_hour);
       }
       stamp = cache.stamp;
       stamp.second = static_cast<uint16_t>(second);
       stamp.millisecond = static_cast<uint16_t>(millisecond);
+      marked_24_hour = false;
       return true;
     }
   }
-  return parse_and_cache(line, size, separator, stamp, values_column, cache);
+  return parse_and_cache(line, size, separator, stamp, values_column, cache, marked_24_hour);
 }
 
 bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
@@ -230,15 +362,17 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
   return parse_line_timestamp(line, size, separator, stamp, values_column, cache);
 }
 
-std::string timestamp_fault(const char* line, size_t size) {
+std::string timestamp_fault(const char* line, size_t size, char separator) {
   Fields f;
   size_t values_column;
   bool canonical;
+  int hour = 0;
+  bool marked_24_hour = false;
   const auto number = [](const char* what, int value) {
     return std::string(what) + " " + std::to_string(value) + " out of range";
   };
-  // The separator only moves where the values start, never whether the line is refused.
-  switch (read_timestamp(line, size, '\t', f, values_column, canonical)) {
+  switch (
+      read_timestamp(line, size, separator, f, values_column, canonical, hour, marked_24_hour)) {
     case Fault::kNone:
       return "";
     case Fault::kShape:
@@ -260,6 +394,9 @@ std::string timestamp_fault(const char* line, size_t size) {
       return number("minute", f.minute);
     case Fault::kSecond:
       return number("second", f.second);
+    case Fault::kClock:
+      return "hour " + std::to_string(f.hour) + " contradicts its " +
+             (f.marker == Marker::kAm ? "AM" : "PM") + " marker";
   }
   return "";
 }

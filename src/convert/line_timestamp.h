@@ -25,17 +25,26 @@ constexpr size_t kValuesColumn = 20;
 // right where the date ends. Each number field skips leading white space and
 // takes one optional sign and at most 2 (year: 4) characters. A '.' right
 // after the seconds starts a fraction, whose first three digits are the
-// milliseconds. Returns false when a field does not parse, a '.' has no digit
-// after it, or a field lies outside the calendar (years 1601-30827).
-// On success `values_column` is where the values begin: one column past the
-// fraction, else one past the seconds; but 20 when the seconds end before
-// column 19 followed by blanks only up to it and column 19 holds white space
-// or `separator`, as in a line padded to the usual shape.
+// milliseconds; so does a ',' whose digits end at the line's end, at white
+// space or at `separator`, unless `separator` is ','. A 12-hour clock marker
+// may follow the seconds or their fraction: one blank, then 'AM' or 'PM' in
+// any case, then the line's end, white space or `separator`. With it hours
+// 1-12 are read on the 12-hour clock (12 AM is 00, 1 PM is 13); hours that
+// agree with it on the 24-hour clock (0 AM, 13-23 PM) are read as written.
+// Returns false when a field does not parse, a '.' has no digit after it, a
+// field lies outside the calendar (years 1601-30827) or the marker
+// contradicts the hour (0 PM, 13-23 AM).
+// On success `stamp` holds the hour on the 24-hour clock, and `values_column`
+// is where the values begin: one column past the marker, else past the
+// fraction, else past the seconds; but 20 when the seconds end before column
+// 19 followed by blanks only up to it and column 19 holds white space or
+// `separator`, as in a line padded to the usual shape.
 bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
                           size_t& values_column);
 
 // The first 16 bytes, 'DD/MM/YYYY HH:MM', of the last valid line read in the usual shape, and
-// its fields: the lines of a log mostly share them. An empty cache holds zero bytes.
+// its fields, the hour as written (before any AM or PM marker): the lines of a log mostly share
+// them. An empty cache holds zero bytes.
 struct StampCache {
   uint64_t date = 0;    // bytes 0-7
   uint64_t middle = 0;  // bytes 8-15
@@ -43,15 +52,22 @@ struct StampCache {
 };
 
 // parse_line_timestamp, with the same results whatever `cache` holds: a line whose first 16
-// bytes are the cached ones has only its seconds read. Each line read in the usual shape
-// becomes the cached one.
+// bytes are the cached ones has only its seconds and what follows them read. Each line read in
+// the usual shape becomes the cached one. `marked_24_hour` tells a 24-hour time with a marker
+// that agrees with it (0 AM, 13-23 PM), which is worth a warning.
 bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
-                          size_t& values_column, StampCache& cache);
+                          size_t& values_column, StampCache& cache, bool& marked_24_hour);
+
+inline bool parse_line_timestamp(const char* line, size_t size, char separator,
+                                 LineTimestamp& stamp, size_t& values_column, StampCache& cache) {
+  bool marked_24_hour;
+  return parse_line_timestamp(line, size, separator, stamp, values_column, cache, marked_24_hour);
+}
 
 // Why parse_line_timestamp refuses a line, in a few words ("month 13 out of
 // range", "day 29 out of range in 02/2015", "no date and time ... at the
-// start"); empty when it does not refuse it.
-std::string timestamp_fault(const char* line, size_t size);
+// start", "hour 13 contradicts its AM marker"); empty when it does not refuse it.
+std::string timestamp_fault(const char* line, size_t size, char separator);
 
 // Seconds since 1970-01-01 00:00 of the stamp's date and time, read as if it were UTC.
 int64_t civil_seconds(const LineTimestamp& stamp);

@@ -11,20 +11,25 @@ struct Parsed {
   bool ok;
   int year, month, day, hour, minute, second, millisecond;
   size_t values_column;
+  bool marked_24_hour = false;
 };
 
 Parsed parse(const std::string& line, char separator = '\t') {
   LineTimestamp stamp;
   size_t column = 0;
-  const bool ok = parse_line_timestamp(line.data(), line.size(), separator, stamp, column);
+  StampCache cache;
+  bool marked;
+  const bool ok =
+      parse_line_timestamp(line.data(), line.size(), separator, stamp, column, cache, marked);
   return {ok,           stamp.year,   stamp.month,       stamp.day, stamp.hour,
-          stamp.minute, stamp.second, stamp.millisecond, column};
+          stamp.minute, stamp.second, stamp.millisecond, column,    ok && marked};
 }
 
 TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
   const struct {
     std::string line;
     Parsed expected;
+    char separator = '\t';
   } cases[] = {
       {"05/03/2015 10:20:30\t      1.25", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
       {"05/03/2015 10:20:30", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
@@ -52,9 +57,35 @@ TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
       {"05/03/2015 9:05:07 \t1\t2", {true, 2015, 3, 5, 9, 5, 7, 0, 20}},
       {"05/03/2015 9:5:7   \t1", {true, 2015, 3, 5, 9, 5, 7, 0, 20}},
       {"05/03/2015 9:05:07 x1", {true, 2015, 3, 5, 9, 5, 7, 0, 19}},
+      // A ',' starts a fraction when its digits end the time's column, and ',' is not the
+      // separator.
+      {"05/03/2015 10:00:02,250\t1", {true, 2015, 3, 5, 10, 0, 2, 250, 24}},
+      {"05/03/2015 10:00:02,5", {true, 2015, 3, 5, 10, 0, 2, 500, 22}},
+      {"05/03/2015 10:00:02,5;1;2", {true, 2015, 3, 5, 10, 0, 2, 500, 22}, ';'},
+      {"05/03/2015 10:00:02,5;1;2", {true, 2015, 3, 5, 10, 0, 2, 0, 20}},
+      {"05/03/2015 10:00:02,5,1,2", {true, 2015, 3, 5, 10, 0, 2, 0, 20}, ','},
+      {"05/03/2015 10:20:30,00012.3400,00045.6700", {true, 2015, 3, 5, 10, 20, 30, 0, 20}, ','},
+      {"05/03/2015 10:20:30,00012.3400,00045.6700", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
+      {"05/03/2015 10:00:02,\t1", {true, 2015, 3, 5, 10, 0, 2, 0, 20}},
+      // A 12-hour clock: one blank, AM or PM, then the time's column ends.
+      {"05/03/2015 12:05:07 AM\t1", {true, 2015, 3, 5, 0, 5, 7, 0, 23}},
+      {"05/03/2015 12:05:07 pm", {true, 2015, 3, 5, 12, 5, 7, 0, 23}},
+      {"05/03/2015 01:05:07 Pm;1", {true, 2015, 3, 5, 13, 5, 7, 0, 23}, ';'},
+      {"05/03/2015 01:05:07 Pm;1", {true, 2015, 3, 5, 1, 5, 7, 0, 20}},
+      {"05/03/2015 11:05:07 aM 1", {true, 2015, 3, 5, 11, 5, 7, 0, 23}},
+      {"5/3/2015 1:05:07 PM\t1", {true, 2015, 3, 5, 13, 5, 7, 0, 20}},
+      {"05/03/2015 9:05:07 PM\t1", {true, 2015, 3, 5, 21, 5, 7, 0, 22}},
+      {"05/03/2015 10:00:02.5 PM\t1", {true, 2015, 3, 5, 22, 0, 2, 500, 25}},
+      {"05/03/2015 10:00:02,250 PM\t1", {true, 2015, 3, 5, 22, 0, 2, 250, 27}},
+      {"05/03/2015 00:05:07 AM\t1", {true, 2015, 3, 5, 0, 5, 7, 0, 23, true}},
+      {"05/03/2015 13:05:07 PM", {true, 2015, 3, 5, 13, 5, 7, 0, 23, true}},
+      {"05/03/2015 01:05:07 AMP\t1", {true, 2015, 3, 5, 1, 5, 7, 0, 20}},
+      {"05/03/2015 01:05:07  PM\t1", {true, 2015, 3, 5, 1, 5, 7, 0, 20}},
+      {"05/03/2015 1:05:07  PM\t1", {true, 2015, 3, 5, 1, 5, 7, 0, 20}},
+      {"05/03/2015 13:05:07 AMP", {true, 2015, 3, 5, 13, 5, 7, 0, 20}},
   };
   for (const auto& c : cases) {
-    const Parsed p = parse(c.line);
+    const Parsed p = parse(c.line, c.separator);
     EXPECT_TRUE(p.ok) << c.line;
     EXPECT_EQ(p.year, c.expected.year) << c.line;
     EXPECT_EQ(p.month, c.expected.month) << c.line;
@@ -64,6 +95,7 @@ TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
     EXPECT_EQ(p.second, c.expected.second) << c.line;
     EXPECT_EQ(p.millisecond, c.expected.millisecond) << c.line;
     EXPECT_EQ(p.values_column, c.expected.values_column) << c.line;
+    EXPECT_EQ(p.marked_24_hour, c.expected.marked_24_hour) << c.line;
   }
 }
 
@@ -96,6 +128,9 @@ TEST(ParseLineTimestampTest, RejectsMalformedLines) {
       std::string("05/03/2015 10:20:\0"
                   "30",
                   19),
+      "05/03/2015 13:05:07 AM",  // the marker contradicts the hour
+      "05/03/2015 23:05:07.5 am\t1",
+      "05/03/2015 00:05:07 PM 1",
   };
   for (const auto& line : cases) EXPECT_FALSE(parse(line).ok) << line;
 }
@@ -134,24 +169,35 @@ TEST(ParseLineTimestampTest, TheCacheNeverChangesAResult) {
       std::string("28/02/2015 10:20:\0"
                   "3",
                   19),
+      "05/03/2015 10:20:33,5;1",   // the separator decides the fraction
+      "05/03/2015 01:05:07 PM;1",  // the cached hour is the one written, before the marker
+      "05/03/2015 01:05:08",       //
+      "05/03/2015 01:05:09 am",    //
+      "05/03/2015 12:05:07 AM",    //
+      "05/03/2015 12:05:08",       //
+      "05/03/2015 13:05:07 AM",    // the marker contradicts the hour
+      "05/03/2015 13:05:08 PM",    //
+      "05/03/2015 13:05:09 AM",    //
   };
-  for (const char separator : {'\t', ';'}) {
+  for (const char separator : {'\t', ';', ','}) {
     StampCache cache;
     for (int pass = 0; pass < 2; ++pass) {
       for (const std::string& line : lines) {
         const Parsed alone = parse(line, separator);
         LineTimestamp stamp;
         size_t column = 0;
+        bool marked;
         const bool ok =
-            parse_line_timestamp(line.data(), line.size(), separator, stamp, column, cache);
+            parse_line_timestamp(line.data(), line.size(), separator, stamp, column, cache, marked);
         ASSERT_EQ(ok, alone.ok) << line;
         if (!ok) continue;
         const Parsed cached{ok,           stamp.year,   stamp.month,       stamp.day, stamp.hour,
                             stamp.minute, stamp.second, stamp.millisecond, column};
-        EXPECT_EQ(std::tie(cached.year, cached.month, cached.day, cached.hour, cached.minute,
-                           cached.second, cached.millisecond, cached.values_column),
-                  std::tie(alone.year, alone.month, alone.day, alone.hour, alone.minute,
-                           alone.second, alone.millisecond, alone.values_column))
+        EXPECT_EQ(
+            std::tie(cached.year, cached.month, cached.day, cached.hour, cached.minute,
+                     cached.second, cached.millisecond, cached.values_column, marked),
+            std::tie(alone.year, alone.month, alone.day, alone.hour, alone.minute, alone.second,
+                     alone.millisecond, alone.values_column, alone.marked_24_hour))
             << line;
       }
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/text_scan.h"
 #include "convert/block_reader.h"
 #include "convert/value_layout.h"
 
@@ -25,12 +26,12 @@ std::string value_text(double value) {
 }  // namespace
 
 void warn_malformed_line(Warnings& w, LinePlace place, std::string_view line,
-                         MalformedReason reason) {
+                         MalformedReason reason, char separator) {
   if (!count_warning(w, WarningKind::kMalformedLine)) return;
   std::string why;
   switch (reason) {
     case MalformedReason::kTimestamp:
-      why = timestamp_fault(line.data(), line.size());
+      why = timestamp_fault(line.data(), line.size(), separator);
       break;
     case MalformedReason::kTooLong:
       why = "longer than " + std::to_string(kMaxLineLength) + " characters";
@@ -41,6 +42,15 @@ void warn_malformed_line(Warnings& w, LinePlace place, std::string_view line,
   }
   show_warning(w, WarningKind::kMalformedLine, place.path, place.number,
                "skipped malformed line (" + why + "): " + quote_line(line));
+}
+
+void warn_marked_24_hour(Warnings& w, LinePlace place, const LineTimestamp& stamp) {
+  if (!count_warning(w, WarningKind::kClock)) return;
+  char time[32];
+  std::snprintf(time, sizeof time, "%02u:%02u:%02u", stamp.hour, stamp.minute, stamp.second);
+  show_warning(w, WarningKind::kClock, place.path, place.number,
+               join({"'", time, stamp.hour == 0 ? " AM" : " PM",
+                     "' is a 24-hour time with a 12-hour marker; read as ", time}));
 }
 
 namespace {
@@ -131,6 +141,71 @@ void warn_non_numbers(Warnings& w, LinePlace place, std::string_view line, size_
   }
 }
 
+namespace {
+
+// "2 (B)".
+std::string numbered_name(int tag, const TagTable& tags) {
+  return join({std::to_string(tag + 1), " (", tag_name(tags, tag), ")"});
+}
+
+// Calls `visit(k, field)` for the delimited field of each tag k from `first` on: fields beyond
+// the tags' are not theirs, and the line's last field is only its own tag's.
+template <typename Visit>
+void visit_fields(std::string_view line, size_t start, char separator, int first, int count,
+                  Visit visit) {
+  std::string_view rest = start < line.size() ? line.substr(start) : std::string_view();
+  for (int k = 0; k < count; ++k) {
+    const size_t end = rest.find(separator);
+    if (k >= first) visit(k, rest.substr(0, end));
+    if (end == std::string_view::npos) return;
+    rest.remove_prefix(end + 1);
+  }
+}
+
+}  // namespace
+
+void warn_empty_fields(Warnings& w, LinePlace place, std::string_view line, size_t start,
+                       char separator, int first, const TagTable& tags) {
+  if (!count_warning(w, WarningKind::kEmptyField)) return;
+  // The first few tags by name, the rest by their number.
+  constexpr int kNamed = 10;
+  std::string named;
+  int empty = 0;
+  visit_fields(line, start, separator, first, tags.count, [&](int k, std::string_view field) {
+    if (!all_space(field.data(), field.data() + field.size())) return;
+    if (empty++ < kNamed) named += join({empty > 1 ? ", " : "", numbered_name(k, tags)});
+  });
+  const std::string more = empty > kNamed ? " and " + std::to_string(empty - kNamed) + " more" : "";
+  show_warning(w, WarningKind::kEmptyField, place.path, place.number,
+               join({empty == 1 ? "empty field for tag " : "empty fields for tags ", named, more,
+                     ": read as 0"}));
+}
+
+void warn_out_of_range(Warnings& w, LinePlace place, std::string_view line, size_t start,
+                       bool delimited, char separator, int first, const double* values,
+                       const TagTable& tags) {
+  const auto tell = [&](int k, std::string_view text) {
+    std::string_view number;
+    if (!number_beyond_range(text.data(), text.data() + text.size(), number) ||
+        !count_warning(w, WarningKind::kOutOfRange)) {
+      return;
+    }
+    show_warning(w, WarningKind::kOutOfRange, place.path, place.number,
+                 join({quote_line(number), " of tag ", numbered_name(k, tags),
+                       " is beyond binary64's range: read as ", value_text(values[k])}));
+  };
+  if (delimited) {
+    visit_fields(line, start, separator, first, tags.count, tell);
+    return;
+  }
+  // A fixed-width number may run on past its columns, to the line's end.
+  for (int k = first; k < tags.count; ++k) {
+    const size_t column = start + 11 * static_cast<size_t>(k);
+    if (column >= line.size()) return;
+    tell(k, line.substr(column));
+  }
+}
+
 void warn_backwards(Warnings& w, LinePlace place, const LineTimestamp& stamp,
                     uint64_t previous_number, const LineTimestamp& previous) {
   if (!count_warning(w, WarningKind::kBackwards)) return;
@@ -138,4 +213,20 @@ void warn_backwards(Warnings& w, LinePlace place, const LineTimestamp& stamp,
                "time goes back from " + stamp_text(previous) + " (line " +
                    std::to_string(previous_number) + ") to " + stamp_text(stamp) +
                    "; the lines may be unsorted, or their dates month-first");
+}
+
+void warn_nul_break(Warnings& w, LinePlace place) {
+  if (!count_warning(w, WarningKind::kLineEnd)) return;
+  show_warning(w, WarningKind::kLineEnd, place.path, place.number,
+               "NUL bytes end this line without a line end, as a power failure leaves a log: "
+               "it may be incomplete");
+}
+
+void warn_unended_line(Warnings& w, LinePlace place, bool growing) {
+  if (!count_warning(w, WarningKind::kLineEnd)) return;
+  show_warning(w, WarningKind::kLineEnd, place.path, place.number,
+               growing ? "the last line has no line end and the file grew while it was read: "
+                         "the line is still being written and is left for the next run"
+                       : "the last line has no line end: if the file was still being written, "
+                         "it may be incomplete");
 }

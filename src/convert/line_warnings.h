@@ -18,9 +18,13 @@ struct LinePlace {
 // Why a line is malformed; the text of the line itself tells the rest.
 enum class MalformedReason { kTimestamp, kTooLong, kBefore1601 };
 
-// A skipped malformed line, with its reason.
+// A skipped malformed line, with its reason; `separator` is the one its timestamp was read with.
 void warn_malformed_line(Warnings& warnings, LinePlace place, std::string_view line,
-                         MalformedReason reason);
+                         MalformedReason reason, char separator);
+
+// A time on the 24-hour clock with an AM or PM marker that agrees with it (0 AM, 13-23 PM),
+// read as written.
+void warn_marked_24_hour(Warnings& warnings, LinePlace place, const LineTimestamp& stamp);
 
 // The unusual fixed-width fields of a line whose values start at `start`,
 // from tag `first` on (LayoutFindings::unusual), which read as `values`: a
@@ -39,6 +43,28 @@ void warn_field_count(Warnings& warnings, LinePlace place, int fields, int count
 void warn_non_numbers(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
                       char separator, int first, int count, const double* values);
 
+// The empty or blank delimited fields of the text from `start` on, from
+// field `first` on (LayoutFindings::empty) up to the last tag's, in one
+// warning: each reads 0.
+void warn_empty_fields(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
+                       char separator, int first, const TagTable& tags);
+
+// Every number beyond binary64's range from tag `first` on
+// (LayoutFindings::out_of_range), with the value it read as: in the
+// delimited layout when `delimited`, split at `separator`, in the fixed-width
+// one otherwise; the values start at `start`.
+void warn_out_of_range(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
+                       bool delimited, char separator, int first, const double* values,
+                       const TagTable& tags);
+
 // A line whose time lies before that of the line with a valid time before it.
 void warn_backwards(Warnings& warnings, LinePlace place, const LineTimestamp& stamp,
                     uint64_t previous_number, const LineTimestamp& previous);
+
+// A line that a run of NUL bytes ends without a line end, as a power failure leaves a log: it may
+// be incomplete.
+void warn_nul_break(Warnings& warnings, LinePlace place);
+
+// The file's last line, which has no line end: converted, but it may be incomplete; or, when the
+// file grew while it was read (`growing`), left for the next run.
+void warn_unended_line(Warnings& warnings, LinePlace place, bool growing);

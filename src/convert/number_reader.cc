@@ -35,7 +35,7 @@ bool beyond_largest(const char* mantissa, const char* mantissa_end, int64_t whol
 // digits ending at `mantissa_end` and any exponent after them. from_chars
 // reads it as it stands, or a copy when the exponent letter is 'd' or 'D'.
 double read_rounded(const char* mantissa, const char* mantissa_end, const char* stop,
-                    int64_t whole_digits, int64_t exponent) {
+                    int64_t whole_digits, int64_t exponent, bool* beyond_range) {
   double value = 0.0;
   std::from_chars_result result;
   if (stop > mantissa_end && (*mantissa_end == 'd' || *mantissa_end == 'D')) {
@@ -55,6 +55,7 @@ double read_rounded(const char* mantissa, const char* mantissa_end, const char* 
   }
   // Out of range, from_chars leaves the value alone: it is infinity or zero.
   if (result.ec == std::errc::result_out_of_range) {
+    if (beyond_range != nullptr) *beyond_range = true;
     value = beyond_largest(mantissa, mantissa_end, whole_digits, exponent)
                 ? std::numeric_limits<double>::infinity()
                 : 0.0;
@@ -64,7 +65,7 @@ double read_rounded(const char* mantissa, const char* mantissa_end, const char* 
 
 }  // namespace
 
-double read_general_number(const char* p, const char* end, const char*& stop) {
+double read_general_number(const char* p, const char* end, const char*& stop, bool* beyond_range) {
   stop = p;
   while (p < end && is_space(*p)) ++p;
   bool negative = false;
@@ -115,6 +116,7 @@ double read_general_number(const char* p, const char* end, const char*& stop) {
       return negative ? -v : v;
     }
   }
-  const double value = read_rounded(mantissa, mantissa_end, stop, whole_digits, exponent);
+  const double value =
+      read_rounded(mantissa, mantissa_end, stop, whole_digits, exponent, beyond_range);
   return negative ? -value : value;
 }

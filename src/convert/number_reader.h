@@ -14,7 +14,9 @@
 // `limit` (>= end, within the same buffer) lets the reader load whole words up
 // to it; bytes from `end` on never affect the result. `stop` receives one past
 // the number's last character, or `p` when the text does not begin a number.
-inline double read_number(const char* p, const char* end, const char* limit, const char*& stop);
+// `beyond_range` as for read_general_number.
+inline double read_number(const char* p, const char* end, const char* limit, const char*& stop,
+                          bool* beyond_range = nullptr);
 
 inline double read_number(const char* p, const char* end, const char* limit) {
   const char* stop;
@@ -28,15 +30,18 @@ inline double read_number(const char* p, const char* end) {
 // read_number for every number: one exact operation when the digits make at
 // most 2^53 and the power of ten is within 10^+-22, std::from_chars otherwise.
 // read_number's fast path hands over to it whatever is not a plain decimal.
-double read_general_number(const char* p, const char* end, const char*& stop);
+// `beyond_range`, when given, is set when the number lies beyond binary64's
+// range and so reads as infinity or 0 (subnormals lie within it).
+double read_general_number(const char* p, const char* end, const char*& stop,
+                           bool* beyond_range = nullptr);
 
 // Always inlined: it is the innermost step of both value layouts' loops.
 [[gnu::always_inline]] inline double read_number(const char* p, const char* end, const char* limit,
-                                                 const char*& stop) {
+                                                 const char*& stop, bool* beyond_range) {
   double value;
   if (end - p >= 24 ? plain_number::read_plain_number<true>(p, end, limit, value, stop)
                     : plain_number::read_plain_number<false>(p, end, limit, value, stop)) {
     return value;
   }
-  return read_general_number(p, end, stop);
+  return read_general_number(p, end, stop, beyond_range);
 }

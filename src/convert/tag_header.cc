@@ -1,6 +1,7 @@
 #include "convert/tag_header.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -48,6 +49,12 @@ TagHeaderStatus read_names(BlockReader& reader, TagTable& tags, TagHeaderLayout&
     if (next_line(reader, block, at, line)) {
       ++layout.name_lines;
       while (length < line.size && line.data[length] != ' ' && line.data[length] != '\0') ++length;
+      size_t kept = line.size;
+      while (kept > length && (is_space(line.data[kept - 1]) || line.data[kept - 1] == '\0')) {
+        --kept;
+      }
+      layout.cut.emplace_back(line.data + length,
+                              std::min(kept - length, TagHeaderLayout::kKeptCut));
     }
     layout.fault_tag = i;
     layout.fault_length = length;
@@ -100,11 +107,35 @@ void check_tag_names(const TagTable& tags, const TagHeaderLayout& layout, std::s
       }
       continue;
     }
+    const std::string quoted = quote_line(name, kMaxTagNameLength);
+    const auto control = std::find_if(name.begin(), name.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (control != name.end() && count_warning(warnings, WarningKind::kTagHeader)) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(*control));
+      show_warning(
+          warnings, WarningKind::kTagHeader, path, static_cast<uint64_t>(i) + 2,
+          join({"tag ", std::to_string(i + 1), "'s name ", quoted, " holds a control character (",
+                *control == '\t' ? "TAB" : code, "); it is kept"}));
+    }
     const auto [place, fresh] = first_with_name.emplace(name, i);
     if (!fresh && count_warning(warnings, WarningKind::kTagHeader)) {
-      show_warning(warnings, WarningKind::kTagHeader, path, static_cast<uint64_t>(i) + 2,
-                   "tag " + std::to_string(i + 1) + " repeats the name '" + std::string(name) +
-                       "' of tag " + std::to_string(place->second + 1));
+      const int first = place->second;
+      std::string text = "tag " + std::to_string(i + 1) + " repeats the name " + quoted +
+                         " of tag " + std::to_string(first + 1);
+      // Different lines that give one name: the text after their first blank told them apart.
+      const auto cut = [&](int tag) {
+        return static_cast<size_t>(tag) < layout.cut.size() ? layout.cut[tag] : std::string();
+      };
+      if (cut(i) != cut(first)) {
+        const auto whole = [&](int tag) {
+          return quote_line(std::string(name) + cut(tag), name.size() + 60);
+        };
+        text += join({": a name ends at its line's first blank, so ", whole(first), " and ",
+                      whole(i), " both read ", quoted});
+      }
+      show_warning(warnings, WarningKind::kTagHeader, path, static_cast<uint64_t>(i) + 2, text);
     }
   }
   if (name_lines < tags.count && count_warning(warnings, WarningKind::kTagHeader)) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/tag_table.h"
 #include "convert/block_reader.h"
@@ -22,6 +23,12 @@ struct TagHeaderLayout {
   bool count_is_number = true;  // the first line begins with a number
   std::string count_line;       // the first line (its head), when it does not
   int name_lines = 0;           // name lines found (at most the count)
+  // For each name line, the text its name was cut from: what follows the name
+  // up to the line's last character that is neither white space nor NUL, at
+  // most kKeptCut bytes (enough to quote). Two names that repeat only because
+  // of the cut are told with their lines.
+  static constexpr size_t kKeptCut = 64;
+  std::vector<std::string> cut;
   // For a refused header: the count as written (its head), the tag whose name
   // is too long or that makes the list too long (from 0), and that name's
   // length or the list's length with it.
@@ -51,6 +58,8 @@ TagHeaderStatus read_tag_header(BlockReader& reader, TagTable& tags, TagHeaderLa
 
 // Warns about a header that gives no tags by mistake (an empty file, a first
 // line that is not a count) and about names that will not serve: missing
-// name lines, empty names and repeated names. `path` names the tag header file.
+// name lines, empty names, repeated names (with their whole lines when they
+// repeat only because the lines were cut at their first blank) and names that
+// hold control characters, which are kept. `path` names the tag header file.
 void check_tag_names(const TagTable& tags, const TagHeaderLayout& layout, std::string_view path,
                      Warnings& warnings);

@@ -4,8 +4,8 @@
 #include "common/conversion_options.h"
 #include "convert/line_timestamp.h"
 
-// True when the line's time of day (hour, minute, second as written; date and
-// milliseconds ignored) is not before the start bound and not after the
+// True when the line's time of day (hour on the 24-hour clock, minute, second;
+// date and milliseconds ignored) is not before the start bound and not after the
 // finish bound, each where set. Both bounds are inclusive; the window never
 // wraps past midnight.
 bool in_time_window(const LineTimestamp& stamp, const ConversionOptions& options);

@@ -36,9 +36,11 @@ constexpr std::array<bool, 256> kContinuesNumber = [] {
   const char* const end = line + size;
   const char* const field = line + column;
   const char* stop;
-  const double value = read_number(field, end, end, stop);
+  bool beyond_range = false;
+  const double value = read_number(field, end, end, stop, &beyond_range);
   // Right-aligned numbers end where their field does.
   if (stop != field + kFieldWidth && findings.unusual < 0) findings.unusual = k;
+  if (beyond_range && findings.out_of_range < 0) findings.out_of_range = k;
   return value;
 }
 
@@ -63,14 +65,19 @@ bool all_blanks(const char* p, const char* end) {
 }
 
 // A delimited field that is not a plain decimal: the general reader, and
-// noted in `findings` when it holds more than one number.
+// noted in `findings` when it holds more than one number, none at all or one
+// beyond binary64's range. Empty fields come here too: the fast path takes
+// none.
 [[gnu::noinline]] double read_delimited_field(const char* field, const char* field_end,
                                               const char* end, int k, LayoutFindings& findings) {
   const char* stop;
-  const double value = read_number(field, field_end, end, stop);
+  bool beyond_range = false;
+  const double value = read_number(field, field_end, end, stop, &beyond_range);
   if (stop != field_end && findings.not_a_number < 0 && !all_space(stop, field_end)) {
     findings.not_a_number = k;
   }
+  if (stop == field && findings.empty < 0 && all_space(field, field_end)) findings.empty = k;
+  if (beyond_range && findings.out_of_range < 0) findings.out_of_range = k;
   return value;
 }
 
@@ -96,6 +103,15 @@ bool delimited_field_is_number(const char* field, const char* field_end, const c
   const char* stop;
   read_number(field, field_end, limit, stop);
   return stop == field_end || all_space(stop, field_end);
+}
+
+bool number_beyond_range(const char* p, const char* end, std::string_view& number) {
+  const char* stop;
+  bool beyond_range = false;
+  read_general_number(p, end, stop, &beyond_range);
+  while (p < stop && is_space(*p)) ++p;
+  number = std::string_view(p, static_cast<size_t>(stop - p));
+  return beyond_range;
 }
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
@@ -184,7 +200,8 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
   // No separator after this field: it is the line's last, and every later tag repeats it.
   const int fields = k == 0 && field == end ? 0 : k + 1;
   if (fields < count) findings.fields = fields;
-  const double last = read_field(k, end);
+  // A line without fields has no empty field to tell of: its field count says it all.
+  const double last = fields == 0 ? 0.0 : read_field(k, end);
   for (; k < count; ++k) values[k] = last;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "common/tag_table.h"
 #include "convert/plain_field.h"
@@ -20,6 +21,12 @@ struct LayoutFindings {
   // Delimited: the first field that holds text that is not one number; the
   // fields after it may hold more (delimited_field_is_number).
   int not_a_number = -1;
+  // Delimited: the first of the line's fields that is empty or blank (it reads 0); none
+  // on a line without fields, whose field count tells it all.
+  int empty = -1;
+  // Both: the first tag whose number lies beyond binary64's range (it reads
+  // infinity or 0); the tags after it may hold more (number_beyond_range).
+  int out_of_range = -1;
 };
 
 // What a fixed-width field holds when it is not a right-aligned number.
@@ -39,6 +46,10 @@ FieldFault fixed_field_fault(const char* line, size_t size, size_t column);
 // read_number.
 bool delimited_field_is_number(const char* field, const char* field_end, const char* limit);
 
+// Whether the number at the start of [p, end) lies beyond binary64's range;
+// `number` receives its text, without the white space before it.
+bool number_beyond_range(const char* p, const char* end, std::string_view& number);
+
 // What the fast path learned from the last plain field of each tag: the next
 // line's field of the same shape reads without the tests. One per thread.
 struct FieldShapes {
@@ -48,7 +59,8 @@ struct FieldShapes {
 // Fixed-width layout: value k is read from column `start` + 11 * k (10
 // columns of value and one of separator). Reading is not cut at 10 columns;
 // a position at or beyond the line's end reads 0.0. `findings` receives the
-// first unusual field; `shapes` carries what was learned from line to line.
+// first unusual field and the first number beyond binary64's range; `shapes`
+// carries what was learned from line to line.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings, FieldShapes& shapes);
 
@@ -62,8 +74,9 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
 // tag. `limit` (at or past the line's end, in the same buffer) is how far
 // loads may reach: with 64 bytes after the line (kBlockPadding), separators
 // are found 64 bytes at a time. Bytes past the line's end never change a
-// result. `findings` receives the field count and the first field that is
-// not a number; `shapes` as for extract_fixed_values.
+// result. `findings` receives the field count, the first field that is not
+// a number, the first empty one and the first number beyond binary64's
+// range; `shapes` as for extract_fixed_values.
 void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
                          char separator, double* values, LayoutFindings& findings,
                          FieldShapes& shapes);

@@ -104,6 +104,40 @@ TEST(DelimitedValuesTest, SplitsAtTheSeparator) {
   }
 }
 
+TEST(ValueLayoutTest, NotesEmptyFieldsAndNumbersBeyondRange) {
+  const std::string s = std::string(kStamp) + ";";
+  const struct {
+    std::string line;
+    char separator;  // 0: fixed width
+    int empty, out_of_range;
+  } cases[] = {
+      {s + "1;;3", ';', 1, -1},
+      {s + "1;2;", ';', 2, -1},                  // a separator right before the end
+      {s + "1;2;3;", ';', -1, -1},               // the empty field is no tag's
+      {s + "1; \t;3", ';', 1, -1},               // blank
+      {s + "1", ';', -1, -1},                    // repeated, not empty
+      {std::string(kStamp) + ";", ';', -1, -1},  // no fields: the field count tells
+      {s + "1e-310;4.9e-324;1e308", ';', -1, -1},
+      {s + "1;2e-324;1e999", ';', -1, 1},
+      {s + "1;;-1d999", ';', 1, 2},
+      {std::string(kStamp) + "\t      1.25\t     1e999\t   1e-9999", 0, -1, 1},
+      {std::string(kStamp) + "\t          \t   1.5e308", 0, -1, -1},
+  };
+  for (const auto& c : cases) {
+    double values[3];
+    LayoutFindings findings;
+    FieldShapes shapes;
+    if (c.separator == 0) {
+      extract_fixed_values(c.line.data(), c.line.size(), 20, 3, values, findings, shapes);
+    } else {
+      extract_line_values(c.line.data(), c.line.size(), c.line.data() + c.line.size(), 20, 3,
+                          c.separator, values, findings, shapes);
+    }
+    EXPECT_EQ(findings.empty, c.empty) << c.line;
+    EXPECT_EQ(findings.out_of_range, c.out_of_range) << c.line;
+  }
+}
+
 TEST(DelimitedValuesTest, FieldsEndAtTheirSeparator) {
   // Without the field bound, "1" would read on into "e5" after a separator that is 'x'.
   const std::string line = std::string(kStamp) + ";1xe5";

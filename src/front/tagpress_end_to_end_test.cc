@@ -300,12 +300,20 @@ TEST_F(TagpressTest, KeepsTheTimeOfDayWindowOnEveryDay) {
   }
 }
 
-TEST_F(TagpressTest, SplitsDelimitedValuesAtTheSeparator) {
+// `text` as UTF-16LE with its byte-order mark, as PowerShell 5 writes a file.
+std::string utf16le(const std::string& text) {
+  std::string out = "\xFF\xFE";
+  for (char c : text) out += {c, '\0'};
+  return out;
+}
+
+TEST_F(TagpressTest, ReadsEveryLineShapeInBothLayouts) {
   write_file(dir_ / "d.HDR", "3\nA\nB\nC\n");
   const struct {
     std::string separator;
     std::string line;
     std::vector<double> values;
+    std::vector<std::string> options = {"/e"};  // before the separator
   } cases[] = {
       {";", "05/03/2015 10:20:30;1.5;22.75;333.125", {1.5, 22.75, 333.125}},
       {",", "05/03/2015 10:20:30.5,1,2", {1, 2, 2}},
@@ -320,17 +328,36 @@ TEST_F(TagpressTest, SplitsDelimitedValuesAtTheSeparator) {
       {"", "5/3/2015 9:05:07.250\t1\t2\t3", {1, 2, 3}},
       {"", "05/03/2015 9:05:07 \t1\t2\t3", {1, 2, 3}},
       {" ", "05/03/2015 9:00:00 1 2 3", {1, 2, 3}},
+      // A fraction after ',' and a 12-hour clock, in both layouts; /i compares the 24-hour time.
+      {"", "05/03/2015 10:00:02,250\t1\t2\t3", {1, 2, 3}},
+      {";", "05/03/2015 1:05:07 pm;1;2;3", {1, 2, 3}, {"/e", "/i:13:00:00"}},
+      {"", "05/03/2015 01:05:07 PM        1.5        2.5        3.5", {1.5, 2.5, 3.5}, {}},
+      {"", "05/03/2015 10:00:02,250        1.5        2.5        3.5", {1.5, 2.5, 3.5}, {}},
+      // Line ends: a lone CR, CR CR LF, NULs that end a line, UTF-16.
+      {"", "05/03/2015 10:20:30\t1\t2\t3\r05/03/2015 10:20:31\t4\t5\t6", {1, 2, 3, 4, 5, 6}},
+      {"",
+       "05/03/2015 10:20:30        1.5        2.5        3.5\r\r\n"
+       "05/03/2015 10:20:31          4          5          6\r",
+       {1.5, 2.5, 3.5, 4, 5, 6},
+       {}},
+      {";", std::string("05/03/2015 10:20:30;1;2;3\0\0", 27) + "05/03/2015 10:20:31;4;5;6",
+       {1, 2, 3, 4, 5, 6}},
+      {"", utf16le("05/03/2015 10:20:30\t1\t2\t3\r\n"), {1, 2, 3}},
+      {"", utf16le("05/03/2015 10:20:30        1.5        2.5        3.5\r\n"), {1.5, 2.5, 3.5}, {}},
   };
   for (const auto& c : cases) {
-    write_file(dir_ / "d.txt", c.line + "\n");
-    std::vector<std::string> args{"d.txt", "/e"};
+    write_file(dir_ / "d.txt", c.line.starts_with("\xFF\xFE") ? c.line : c.line + "\n");
+    std::vector<std::string> args{"d.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
     if (!c.separator.empty()) args.push_back(c.separator);
     ASSERT_EQ(run(args).status, 0) << c.line;
     const std::string hst = read_file(dir_ / "d.HST");
     const size_t header = 70 + 3 * 4;
-    ASSERT_EQ(hst.size(), header + 32) << c.line;
+    ASSERT_EQ(hst.size(), header + 32 * (c.values.size() / 3)) << c.line;
     std::vector<double> values;
-    for (int k = 0; k < 3; ++k) values.push_back(f64(hst, header + 8 + 8 * k));
+    for (size_t at = header; at < hst.size(); at += 32) {
+      for (int k = 0; k < 3; ++k) values.push_back(f64(hst, at + 8 + 8 * k));
+    }
     EXPECT_EQ(values, c.values) << c.line;
   }
 }

@@ -31,6 +31,22 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
   } cases[] = {
       {"clean", "2\nA\nB\n", fixed2 + "\n" + fixed2, {}, 2, ""},
       {"clean delimited", "2\nA\nB\n", kStamp + ";1;2\n", {"/e", ";"}, 1, ""},
+      {"NUL-padded line ends", "0\n", kStamp + std::string("\0\0\r\n", 4) + kStamp + "\n", {}, 2, ""},
+      {"power cut",
+       "0\n",
+       kStamp + std::string("\0\0\0", 3) + kStamp + std::string("\0", 1) + kStamp + "\n",
+       {},
+       3,
+       "tagpress: w.txt:1: NUL bytes end this line without a line end, as a power failure leaves "
+       "a log: it may be incomplete\n"},
+      {"no line end at the end",
+       "0\n",
+       kStamp + "\n" + kStamp,
+       {},
+       2,
+       "tagpress: w.txt:2: the last line has no line end: if the file was still being written, it "
+       "may be incomplete\n"},
+      {"Ctrl-Z after the last line", "0\n", kStamp + "\x1A", {}, 1, ""},
       {"hourly across the autumn change",
        "0\n",
        "25/10/2015 01:00:00\n25/10/2015 02:00:00\n25/10/2015 02:00:00\n25/10/2015 03:00:00\n",
@@ -55,6 +71,16 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "start): '2015-03-05 10:00:00'\n"
        "tagpress: w.txt:6: skipped malformed line (the '.' after the seconds is not followed by "
        "digits): '05/03/2015 10:00:00.x'\n"},
+      {"12-hour clock",
+       "2\nA\nB\n",
+       "05/03/2015 13:05:07 PM\t      1.25\t      -3.5\n05/03/2015 13:05:08 am\t         1\t 2\n"
+       "05/03/2015 01:05:09 pm\t      1.25\t      -3.5\n",
+       {},
+       2,
+       "tagpress: w.txt:1: '13:05:07 PM' is a 24-hour time with a 12-hour marker; read as "
+       "13:05:07\n"
+       "tagpress: w.txt:2: skipped malformed line (hour 13 contradicts its AM marker): "
+       "'05/03/2015 13:05:08 am\\t         1\\t 2'\n"},
       {"long line quoted short",
        "0\n",
        std::string(100, 'x') + "\x01\n" + fixed2,
@@ -88,6 +114,23 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "name\n"
        "tagpress: w.txt:1: the line ends before column 43, where tag 3 (A) starts; tags 3 to 5 "
        "read 0\n"},
+      {"tag names with control characters",
+       "2\nA\tB\nC\x01\n",
+       fixed2,
+       {},
+       1,
+       "tagpress: w.HDR:2: tag 1's name 'A\\tB' holds a control character (TAB); it is kept\n"
+       "tagpress: w.HDR:3: tag 2's name 'C\\x01' holds a control character (0x01); it is kept\n"},
+      {"tag names cut at their first blank",
+       "4\nBoiler Temp degC\nBoiler Pressure bar\nBoiler \t\nBoiler Temp degC\n",
+       kStamp + "\t         1\t         2\t         3\t         4\n",
+       {},
+       1,
+       "tagpress: w.HDR:3: tag 2 repeats the name 'Boiler' of tag 1: a name ends at its line's "
+       "first blank, so 'Boiler Temp degC' and 'Boiler Pressure bar' both read 'Boiler'\n"
+       "tagpress: w.HDR:4: tag 3 repeats the name 'Boiler' of tag 1: a name ends at its line's "
+       "first blank, so 'Boiler Temp degC' and 'Boiler' both read 'Boiler'\n"
+       "tagpress: w.HDR:5: tag 4 repeats the name 'Boiler' of tag 1\n"},
       {"tag header without its count",
        "A\nB\n",
        fixed2,
@@ -135,6 +178,31 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "tagpress: w.txt:1: field 1 '1;2' is not a number; read as 1\n"
        "tagpress: w.txt:2: field 1 'x' is not a number; read as 0\n"
        "tagpress: w.txt:2: field 2 '2,5' is not a number; read as 2\n"},
+      {"empty delimited fields",
+       "3\nA\nB\nC\n",
+       kStamp + ";1;;\n" + kStamp + ";1;\n" + kStamp + "; ;2;3;\n",
+       {"/e", ";"},
+       3,
+       "tagpress: w.txt:1: empty fields for tags 2 (B), 3 (C): read as 0\n"
+       "tagpress: w.txt:2: 2 fields for 3 tags: the last field is repeated for the remaining "
+       "tags\n"
+       "tagpress: w.txt:2: empty field for tag 2 (B): read as 0\n"
+       "tagpress: w.txt:3: empty field for tag 1 (A): read as 0\n"},
+      {"numbers beyond binary64's range",
+       "3\nA\nB\nC\n",
+       kStamp + ";1e999; -1D999 ;1e-999\n" + kStamp + ";1e-310;4.9e-324;1.7976931348623157e308\n",
+       {"/e", ";"},
+       2,
+       "tagpress: w.txt:1: '1e999' of tag 1 (A) is beyond binary64's range: read as inf\n"
+       "tagpress: w.txt:1: '-1D999' of tag 2 (B) is beyond binary64's range: read as -inf\n"
+       "tagpress: w.txt:1: '1e-999' of tag 3 (C) is beyond binary64's range: read as 0\n"},
+      {"fixed-width numbers beyond binary64's range",
+       "2\nA\nB\n",
+       kStamp + "\t     1e999\t1e-9999999999\n",
+       {},
+       1,
+       "tagpress: w.txt:1: '1e999' of tag 1 (A) is beyond binary64's range: read as inf\n"
+       "tagpress: w.txt:1: '1e-9999999999' of tag 2 (B) is beyond binary64's range: read as 0\n"},
       {"fixed-width gaps",
        "3\nA\nB\nC\n",
        kStamp + "\t          \t      -3.5\t         7\n" + kStamp +
