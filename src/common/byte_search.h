@@ -31,32 +31,11 @@ inline uint64_t equal_64(const char* p, ptrdiff_t available, char c) {
   return available >= kWindow ? found : found & ((uint64_t{1} << available) - 1);
 }
 
-// One bit per byte equal to `a` or `b` among the 64 from `p`, as equal_64.
-// Bytes that match neither, the usual case, cost one mask test.
-inline uint64_t equal_either_64(const char* p, ptrdiff_t available, char a, char b) {
-  const __m128i first = _mm_set1_epi8(a), second = _mm_set1_epi8(b);
-  __m128i hits[4];
-  for (int i = 0; i < 4; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    hits[i] = _mm_or_si128(_mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second));
-  }
-  const __m128i any = _mm_or_si128(_mm_or_si128(hits[0], hits[1]), _mm_or_si128(hits[2], hits[3]));
-  if (_mm_movemask_epi8(any) == 0) return 0;
-  uint64_t found = 0;
-  for (int i = 0; i < 4; ++i) {
-    found |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(hits[i]))} << (16 * i);
-  }
-  return available >= kWindow ? found : found & ((uint64_t{1} << available) - 1);
-}
-
 #else
 
-// Other processors search byte by byte.
+// Other processors search with memchr.
 inline constexpr bool kAvailable = false;
 inline uint64_t equal_64(const char*, ptrdiff_t, char) {
-  return 0;
-}
-inline uint64_t equal_either_64(const char*, ptrdiff_t, char, char) {
   return 0;
 }
 

@@ -16,8 +16,11 @@ bool is_line_end_byte(char c) {
 // kMaxLineLength it is cut short and flagged.
 Line line_ending_at(char* start, char* newline) {
   size_t size = static_cast<size_t>(newline - start);
-  while (size > 0 && start[size - 1] == '\r') --size;
-  while (size > 0 && start[size - 1] == '\0') --size;
+  // One test in the usual case: text ends in a byte above CR.
+  if (size > 0 && static_cast<unsigned char>(start[size - 1]) <= '\r') [[unlikely]] {
+    while (size > 0 && start[size - 1] == '\r') --size;
+    while (size > 0 && start[size - 1] == '\0') --size;
+  }
   return Line{start, std::min(size, kMaxLineLength), size > kMaxLineLength};
 }
 
@@ -26,19 +29,24 @@ Line last_line(char* start, size_t size) {
   return Line{start, std::min(size, kMaxLineLength), size > kMaxLineLength};
 }
 
-// Offset of the first CR or NUL in [data + from, data + size), or `size`.
+// Offset of the first `c` in [data + from, data + size), or `size`.
 // kBlockPadding bytes after `size` must be readable.
-size_t find_cr_or_nul(const char* data, size_t from, size_t size) {
+size_t find_byte(const char* data, size_t from, size_t size, char c) {
+#if defined(__GLIBC__)
+  // glibc's memchr reads wider vectors than SSE2 where the processor has them.
+  const void* found = from < size ? std::memchr(data + from, c, size - from) : nullptr;
+  return found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - data) : size;
+#else
   if constexpr (byte_search::kAvailable) {
     for (size_t at = from; at < size; at += byte_search::kWindow) {
-      const uint64_t hits = byte_search::equal_either_64(
-          data + at, static_cast<ptrdiff_t>(size - at), '\r', '\0');
+      const uint64_t hits = byte_search::equal_64(data + at, static_cast<ptrdiff_t>(size - at), c);
       if (hits != 0) return at + static_cast<size_t>(std::countr_zero(hits));
     }
     return size;
   }
-  while (from < size && data[from] != '\r' && data[from] != '\0') ++from;
+  while (from < size && data[from] != c) ++from;
   return from;
+#endif
 }
 
 // Offset just past a line end that certainly ends a line at or after `from`
@@ -316,17 +324,19 @@ size_t settle_line_ends(Block& b) {
   char* const d = b.data.get();
   const size_t size = b.size;
   size_t nul_break = kNoNulBreak;
-  size_t at = 0;
-  while ((at = find_cr_or_nul(d, at, size)) < size) {
+  // The next CR and the next NUL: each is looked for again only once passed, so that the
+  // search stays linear however the two mix.
+  size_t next_cr = find_byte(d, 0, size, '\r');
+  size_t next_nul = find_byte(d, 0, size, '\0');
+  size_t at;
+  while ((at = std::min(next_cr, next_nul)) < size) {
     size_t after_nuls = at;
     while (after_nuls < size && d[after_nuls] == '\0') ++after_nuls;
     size_t after_crs = after_nuls;
     while (after_crs < size && d[after_crs] == '\r') ++after_crs;
     if (after_crs < size && d[after_crs] == '\n') {
-      at = after_crs + 1;  // NULs and CRs before an LF: one line end, read as it stands
-      continue;
-    }
-    if (after_crs > after_nuls) {
+      ++after_crs;  // NULs and CRs before an LF: one line end, read as it stands
+    } else if (after_crs > after_nuls) {
       // CRs that no LF follows each end a line, the first one together with the NULs before it.
       std::memset(d + after_nuls, '\n', after_crs - after_nuls);
     } else {
@@ -335,6 +345,8 @@ size_t settle_line_ends(Block& b) {
       if (nul_break == kNoNulBreak) nul_break = after_nuls - 1;
     }
     at = after_crs;
+    if (next_cr < at) next_cr = find_byte(d, at, size, '\r');
+    if (next_nul < at) next_nul = find_byte(d, at, size, '\0');
   }
   return nul_break;
 }

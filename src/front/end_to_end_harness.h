@@ -60,6 +60,8 @@ inline const std::string kHelpMore =
     "\t\tProgress, tag names and failures go to standard output; warnings, and why a\n"
     "\t\t  run failed, to standard error\n"
     "\t\t\\t = TAB as the separator; --help, -h and --version work in any position\n"
+    "\t\tLines end at LF, CR LF, a lone CR or NUL bytes; UTF-16 files are read as such\n"
+    "\t\tTimes may also be written HH:MM:SS,fff and 1:05:07 PM\n"
     "\t\tExit status: 0 converted, 1 a file failed or none was found, 255 usage,\n"
     "\t\t  128 + N stopped by signal N\n";
 
