@@ -140,7 +140,7 @@ enum class Fault { kNone, kShape, kFraction, kYear, kMonth, kDay, kHour, kMinute
 
 // Whether `pos` may start a marker: a blank, then 'A' or 'P' in any case. A cheap test that
 // keeps the usual lines off the full reading.
-inline bool may_start_marker(const char* line, size_t size, size_t pos) {
+[[gnu::always_inline]] inline bool may_start_marker(const char* line, size_t size, size_t pos) {
   if (pos + 2 >= size || line[pos] != ' ') return false;
   const char letter = static_cast<char>(line[pos + 1] | 0x20);
   return letter == 'a' || letter == 'p';
@@ -214,13 +214,18 @@ enum class AfterSeconds { kRead, kNoFractionDigits, kUnusual };
     // The values start one column past the fraction's end.
     const size_t pos = read_fraction(line, size, time_end + 1, millisecond);
     if (pos == time_end + 1) return AfterSeconds::kNoFractionDigits;
-    if (may_start_marker(line, size, pos)) [[unlikely]]
+    if (pos < size && line[pos] == ' ' && may_start_marker(line, size, pos)) [[unlikely]]
       return AfterSeconds::kUnusual;
     values_column = pos + 1;
-  } else if (time_end < size && (line[time_end] == ',' || may_start_marker(line, size, time_end)))
-      [[unlikely]] {
+    return AfterSeconds::kRead;
+  }
+  // One test lets a TAB, a ';' or a digit after the seconds straight through: only ',', ' ' and
+  // the other even bytes from ' ' to '.' pass it.
+  if (time_end < size && (line[time_end] | 0x0E) == '.' &&
+      (line[time_end] == ',' || may_start_marker(line, size, time_end))) [[unlikely]] {
     return AfterSeconds::kUnusual;
-  } else if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
+  }
+  if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
       [[likely]] {
     values_column = kValuesColumn;
   } else {
@@ -230,26 +235,25 @@ enum class AfterSeconds { kRead, kNoFractionDigits, kUnusual };
 }
 
 // The hour 0-23 as written with `marker` on the 24-hour clock: hours 1-12 on the 12-hour clock;
-// 0 AM and 13-23 PM, already on the 24-hour clock, as written, telling so in `marked_24_hour`.
-// False when the marker contradicts the hour (0 PM, 13-23 AM).
-bool clock_hour(int& hour, Marker marker, bool& marked_24_hour) {
-  if (marker == Marker::kNone) return true;
+// 0 AM and 13-23 PM, already on the 24-hour clock, as written (kMarked24Hour). kRefused when the
+// marker contradicts the hour (0 PM, 13-23 AM).
+TimestampRead clock_hour(int& hour, Marker marker) {
+  if (marker == Marker::kNone) return TimestampRead::kRead;
   const bool pm = marker == Marker::kPm;
   if (hour >= 1 && hour <= 12) {
     hour = hour % 12 + (pm ? 12 : 0);
-    return true;
+    return TimestampRead::kRead;
   }
-  if (pm != (hour > 12)) return false;
-  marked_24_hour = true;
-  return true;
+  return pm == (hour > 12) ? TimestampRead::kMarked24Hour : TimestampRead::kRefused;
 }
 
-// Inlined into parse_line_timestamp, which every line goes through. `canonical` tells whether
-// the line starts in the usual shape; `hour` receives the hour on the 24-hour clock.
+// Inlined into parse_and_cache, which every line the cache does not hold goes through.
+// `canonical` tells whether the line starts in the usual shape; `hour` receives the hour on the
+// 24-hour clock, `clock` what clock_hour made of it.
 [[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, char separator,
                                                    Fields& f, size_t& values_column,
                                                    bool& canonical, int& hour,
-                                                   bool& marked_24_hour) {
+                                                   TimestampRead& clock) {
   size_t time_end = kFractionColumn;
   canonical = read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second);
   if (!canonical &&
@@ -273,22 +277,21 @@ bool clock_hour(int& hour, Marker marker, bool& marked_24_hour) {
   if (f.minute < 0 || f.minute > 59) return Fault::kMinute;
   if (f.second < 0 || f.second > 59) return Fault::kSecond;
   hour = f.hour;
-  if (!clock_hour(hour, f.marker, marked_24_hour)) [[unlikely]]
-    return Fault::kClock;
-  return Fault::kNone;
+  clock = clock_hour(hour, f.marker);
+  return clock == TimestampRead::kRefused ? Fault::kClock : Fault::kNone;
 }
 
-// parse_line_timestamp for a line the cache does not hold.
-[[gnu::noinline]] bool parse_and_cache(const char* line, size_t size, char separator,
-                                       LineTimestamp& stamp, size_t& values_column,
-                                       StampCache& cache, bool& marked_24_hour) {
-  marked_24_hour = false;
+// read_line_timestamp for a line the cache does not hold.
+[[gnu::noinline]] TimestampRead parse_and_cache(const char* line, size_t size, char separator,
+                                                LineTimestamp& stamp, size_t& values_column,
+                                                StampCache& cache) {
   Fields f;
   bool canonical;
   int hour = 0;
-  if (read_timestamp(line, size, separator, f, values_column, canonical, hour, marked_24_hour) !=
+  TimestampRead clock = TimestampRead::kRead;
+  if (read_timestamp(line, size, separator, f, values_column, canonical, hour, clock) !=
       Fault::kNone) {
-    return false;
+    return TimestampRead::kRefused;
   }
   stamp.year = static_cast<uint16_t>(f.year);
   stamp.month = static_cast<uint16_t>(f.month);
@@ -304,29 +307,29 @@ bool clock_hour(int& hour, Marker marker, bool& marked_24_hour) {
     cache.stamp = stamp;
   }
   stamp.hour = static_cast<uint16_t>(hour);
-  return true;
+  return clock;
 }
 
-// parse_line_timestamp for a line the cache holds, with a ',' or a marker after its seconds.
-[[gnu::noinline]] bool parse_cached_unusual(const char* line, size_t size, char separator,
-                                            LineTimestamp& stamp, size_t& values_column,
-                                            StampCache& cache, bool& marked_24_hour) {
-  marked_24_hour = false;
+// read_line_timestamp for a line the cache holds, with a ',' or a marker after its seconds.
+[[gnu::noinline]] TimestampRead parse_cached_unusual(const char* line, size_t size, char separator,
+                                                     LineTimestamp& stamp, size_t& values_column,
+                                                     const StampCache& cache) {
   const Tail tail = read_unusual_tail(line, size, kFractionColumn, separator);
   int hour = cache.stamp.hour;
-  if (!clock_hour(hour, tail.marker, marked_24_hour)) return false;
+  const TimestampRead clock = clock_hour(hour, tail.marker);
+  if (clock == TimestampRead::kRefused) return clock;
   stamp = cache.stamp;
   stamp.hour = static_cast<uint16_t>(hour);
   stamp.second = static_cast<uint16_t>(two_digits(line + 17));
   stamp.millisecond = static_cast<uint16_t>(tail.millisecond);
   values_column = tail.values_column;
-  return true;
+  return clock;
 }
 
 }  // namespace
 
-bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
-                          size_t& values_column, StampCache& cache, bool& marked_24_hour) {
+TimestampRead read_line_timestamp(const char* line, size_t size, char separator,
+                                  LineTimestamp& stamp, size_t& values_column, StampCache& cache) {
   // A line in the usual shape whose date, hour and minute are those of the cached line needs
   // only its seconds and what follows them read: the cached fields passed every range check.
   if (size >= kFractionColumn) {
@@ -337,23 +340,21 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
     if (date == cache.date && middle == cache.middle && line[2] == '/' && line[16] == ':' &&
         is_digit(line[17]) && is_digit(line[18])) [[likely]] {
       const int second = two_digits(line + 17);
-      if (second > 59) return false;
+      if (second > 59) return TimestampRead::kRefused;
       int millisecond;
       const AfterSeconds after =
           read_after_seconds(line, size, kFractionColumn, separator, millisecond, values_column);
-      if (after == AfterSeconds::kNoFractionDigits) return false;
+      if (after == AfterSeconds::kNoFractionDigits) return TimestampRead::kRefused;
       if (after == AfterSeconds::kUnusual) [[unlikely]] {
-        return parse_cached_unusual(line, size, separator, stamp, values_column, cache,
-                                    marked_24_hour);
+        return parse_cached_unusual(line, size, separator, stamp, values_column, cache);
       }
       stamp = cache.stamp;
       stamp.second = static_cast<uint16_t>(second);
       stamp.millisecond = static_cast<uint16_t>(millisecond);
-      marked_24_hour = false;
-      return true;
+      return TimestampRead::kRead;
     }
   }
-  return parse_and_cache(line, size, separator, stamp, values_column, cache, marked_24_hour);
+  return parse_and_cache(line, size, separator, stamp, values_column, cache);
 }
 
 bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
@@ -367,12 +368,11 @@ std::string timestamp_fault(const char* line, size_t size, char separator) {
   size_t values_column;
   bool canonical;
   int hour = 0;
-  bool marked_24_hour = false;
+  TimestampRead clock = TimestampRead::kRead;
   const auto number = [](const char* what, int value) {
     return std::string(what) + " " + std::to_string(value) + " out of range";
   };
-  switch (
-      read_timestamp(line, size, separator, f, values_column, canonical, hour, marked_24_hour)) {
+  switch (read_timestamp(line, size, separator, f, values_column, canonical, hour, clock)) {
     case Fault::kNone:
       return "";
     case Fault::kShape:

@@ -51,17 +51,31 @@ struct StampCache {
   LineTimestamp stamp;
 };
 
+// What parse_line_timestamp made of a line: refused it, read it, or read a 24-hour time with a
+// marker that agrees with it (0 AM, 13-23 PM), which is worth a warning.
+enum class TimestampRead : uint8_t { kRefused, kRead, kMarked24Hour };
+
 // parse_line_timestamp, with the same results whatever `cache` holds: a line whose first 16
 // bytes are the cached ones has only its seconds and what follows them read. Each line read in
-// the usual shape becomes the cached one. `marked_24_hour` tells a 24-hour time with a marker
-// that agrees with it (0 AM, 13-23 PM), which is worth a warning.
-bool parse_line_timestamp(const char* line, size_t size, char separator, LineTimestamp& stamp,
-                          size_t& values_column, StampCache& cache, bool& marked_24_hour);
+// the usual shape becomes the cached one. What it made of the line is returned rather than told
+// through a seventh argument, which would go on the stack and slow the cached lines' path.
+TimestampRead read_line_timestamp(const char* line, size_t size, char separator,
+                                  LineTimestamp& stamp, size_t& values_column, StampCache& cache);
+
+// read_line_timestamp as true when the line is read, and `marked_24_hour` telling kMarked24Hour.
+inline bool parse_line_timestamp(const char* line, size_t size, char separator,
+                                 LineTimestamp& stamp, size_t& values_column, StampCache& cache,
+                                 bool& marked_24_hour) {
+  const TimestampRead read =
+      read_line_timestamp(line, size, separator, stamp, values_column, cache);
+  marked_24_hour = read == TimestampRead::kMarked24Hour;
+  return read != TimestampRead::kRefused;
+}
 
 inline bool parse_line_timestamp(const char* line, size_t size, char separator,
                                  LineTimestamp& stamp, size_t& values_column, StampCache& cache) {
-  bool marked_24_hour;
-  return parse_line_timestamp(line, size, separator, stamp, values_column, cache, marked_24_hour);
+  return read_line_timestamp(line, size, separator, stamp, values_column, cache) !=
+         TimestampRead::kRefused;
 }
 
 // Why parse_line_timestamp refuses a line, in a few words ("month 13 out of
