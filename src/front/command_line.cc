@@ -22,7 +22,18 @@ struct LongOption {
 // The long options read among the optional arguments. --help, -h and --version are not among
 // them: the driver answers those before any option is read. Any other argument of two or more
 // characters that starts with '-' is refused, so that no option word is taken for a separator.
-constexpr std::array<LongOption, 0> kLongOptions{};
+constexpr std::array kLongOptions{
+    LongOption{"--decimal-comma", [](ConversionOptions& o) { o.decimal_comma = true; }},
+    LongOption{"--blanks",
+               [](ConversionOptions& o) {
+                 o.blanks = true;
+                 o.delimited = true;
+               }},
+    LongOption{"--month-first", [](ConversionOptions& o) { o.month_first = true; }},
+    LongOption{"--nan", [](ConversionOptions& o) { o.nan = true; }},
+    LongOption{"--strict", [](ConversionOptions& o) { o.strict = true; }},
+    LongOption{"--quiet", [](ConversionOptions& o) { o.quiet = true; }},
+};
 
 constexpr char lower_case(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;

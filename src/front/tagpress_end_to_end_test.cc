@@ -57,11 +57,11 @@ TEST_F(TagpressTest, AnswersTheCommandLine) {
       {{"--version"}, 0, "tagpress " TAGPRESS_VERSION "\n"},
       {{"data.txt", "/x", "--help", "--version"}, 0, kBanner + kUsage + kHelpMore},
       {{"log.csv", "/e", "--version", "-h"}, 0, "tagpress " TAGPRESS_VERSION "\n"},
-      {{"log.csv", "-e", "--quiet"},
+      {{"log.csv", "-e", "--ext"},
        255,
        kBanner + kUsage,
        "tagpress: '-e' is not an option; did you mean '/e'?\n"
-       "tagpress: '--quiet' is not an option; did you mean '/q'?\n"},
+       "tagpress: '--ext' is not an option; did you mean '/e'?\n"},
       {{"log.csv", "comma", "/q"},
        0,
        kBanner + "\n* Creating file log.HST\n\n\n",
