@@ -8,6 +8,7 @@
 
 #include "front/end_to_end_harness.h"
 #include "platform/child_console_for_tests_win32.h"
+#include "platform/replace_waits_win32.h"
 #include "platform/win32_text.h"
 #include "platform/windows_zone_names.h"
 
@@ -159,6 +160,66 @@ TEST_F(WindowsTest, ReplacesOnlyWhatMayBeReplaced) {
   EXPECT_NE(same.out.find("    Data file and history file are the same: same.txt\n"),
             std::string::npos);
   EXPECT_EQ(read_file(dir_ / "same.HST"), kStamp + "\n");
+}
+
+// What the stand-in for MoveFileExW does: refuse `refusals` times with `error`, then rename.
+DWORD move_error = 0;
+long move_refusals = 0;
+DWORD slept_ms = 0;
+
+BOOL WINAPI refusing_move(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (move_refusals > 0) {
+    --move_refusals;
+    SetLastError(move_error);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+void WINAPI counted_sleep(DWORD ms) {
+  slept_ms += ms;
+}
+
+// A rename refused while another program holds the history file is tried again, waiting 10 ms
+// more each time up to 100 ms a try, for 10 seconds in all; other refusals end it at once.
+TEST_F(WindowsTest, RenameWaitsOutAProgramThatHoldsTheFile) {
+  const struct {
+    DWORD error;
+    long refusals;
+    ReplaceStep failed;
+    DWORD slept_ms;
+  } cases[] = {
+      {ERROR_ACCESS_DENIED, 1, ReplaceStep::kNone, 10},
+      {ERROR_SHARING_VIOLATION, 3, ReplaceStep::kNone, 10 + 20 + 40},
+      {ERROR_LOCK_VIOLATION, 6, ReplaceStep::kNone, 10 + 20 + 40 + 80 + 100 + 100},
+      {ERROR_SHARING_VIOLATION, 1'000'000, ReplaceStep::kRename, 10'000},
+      {ERROR_PATH_NOT_FOUND, 1, ReplaceStep::kRename, 0},
+  };
+  ReplaceWaits waits;
+  waits.move = refusing_move;
+  waits.sleep = counted_sleep;
+  set_replace_waits(waits);
+  const std::string target = utf8_path(dir_ / "w.HST");
+  for (const auto& c : cases) {
+    write_file(dir_ / "w.HST", "older");
+    Replacement replacement;
+    ASSERT_EQ(begin_replacement(target, replacement).failed, ReplaceStep::kNone);
+    ASSERT_EQ(write_replacement(replacement, "newer", 5).error, 0);
+    move_error = c.error;
+    move_refusals = c.refusals;
+    slept_ms = 0;
+    const ReplaceResult result = commit_replacement(replacement);
+    EXPECT_EQ(result.failed, c.failed) << c.error << " x" << c.refusals;
+    EXPECT_EQ(slept_ms, c.slept_ms) << c.error << " x" << c.refusals;
+    EXPECT_EQ(read_file(dir_ / "w.HST"), c.failed == ReplaceStep::kNone ? "newer" : "older");
+    EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{}) << c.error;
+    if (c.refusals > 100) {
+      EXPECT_EQ(error_text(result.error),
+                "another program (a virus scanner, an indexer, a sync client) held the file too "
+                "long to replace it; the old file is unchanged");
+    }
+  }
+  set_replace_waits(ReplaceWaits{});
 }
 
 // Without TZ the system's zone counts: through its tz database name when the zone files hold
