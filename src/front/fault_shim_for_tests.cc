@@ -37,9 +37,9 @@ enum Call {
   kSyncFileRange,
   kCalls
 };
-constexpr const char* kNames[kCalls] = {
-    "open",  "read",           "write",     "close", "rename",         "mkostemp",
-    "fstat", "pthread_create", "fdatasync", "fsync", "sync_file_range"};
+constexpr const char* kNames[kCalls] = {"open",      "read",     "write",          "close",
+                                        "rename",    "mkostemp", "fstat",          "pthread_create",
+                                        "fdatasync", "fsync",    "sync_file_range"};
 
 std::atomic<long> counts[kCalls];
 
@@ -183,7 +183,7 @@ int fsync(int fd) {
 int sync_file_range(int fd, off64_t offset, off64_t size, unsigned int flags) {
   if (fails(kSyncFileRange)) return -1;
   return next<int (*)(int, off64_t, off64_t, unsigned int)>("sync_file_range")(fd, offset, size,
-                                                                                flags);
+                                                                               flags);
 }
 
 }  // extern "C"

@@ -48,8 +48,8 @@ TEST_F(TagpressTest, EveryFailingSystemCallEndsSoundly) {
   ASSERT_EQ(counts["fdatasync"], 1);
 
   const std::map<std::string, int> errors = {
-      {"open", EACCES},   {"read", EIO},        {"write", ENOSPC}, {"close", EIO},
-      {"rename", EACCES}, {"mkostemp", EACCES}, {"fstat", EIO},    {"pthread_create", EAGAIN},
+      {"open", EACCES},   {"read", EIO},        {"write", ENOSPC},       {"close", EIO},
+      {"rename", EACCES}, {"mkostemp", EACCES}, {"fstat", EIO},          {"pthread_create", EAGAIN},
       {"fdatasync", EIO}, {"fsync", EIO},       {"sync_file_range", EIO}};
   int runs = 0;
   for (const auto& [name, error] : errors) {
@@ -91,8 +91,8 @@ TEST_F(TagpressTest, ReplacesTheHistoryFileDurably) {
   }
   write_file(dir_ / "s.HDR", "2\nA\nB\n");
   write_file(dir_ / "s.txt", big_log(400'000));  // 9.6 MB of records
-  const std::vector<std::string> expected = {"write", "sync_file_range", "write", "fdatasync",
-                                             "rename", "fsync"};
+  const std::vector<std::string> expected = {"write",     "sync_file_range", "write",
+                                             "fdatasync", "rename",          "fsync"};
   const struct {
     const char* name;
     bool older;        // a history file is there before the run

@@ -159,10 +159,10 @@ struct ReplaceResult {
 
 // A new file being written under a hidden temporary name beside the file it is to replace.
 struct Replacement {
-  FileHandle file;        // the temporary file, open for writing
-  std::string target;     // the file replaced: the path, or where its symbolic links lead
-  std::string temporary;  // the temporary file while it exists
-  uint64_t written = 0;   // bytes written through write_replacement
+  FileHandle file;            // the temporary file, open for writing
+  std::string target;         // the file replaced: the path, or where its symbolic links lead
+  std::string temporary;      // the temporary file while it exists
+  uint64_t written = 0;       // bytes written through write_replacement
   uint64_t written_back = 0;  // of those, bytes whose write-back to the disk has been started
 };
 

@@ -8,6 +8,7 @@
 
 #include "front/end_to_end_harness.h"
 #include "platform/child_console_for_tests_win32.h"
+#include "platform/platform.h"
 #include "platform/replace_waits_win32.h"
 #include "platform/win32_text.h"
 #include "platform/windows_zone_names.h"

@@ -6,9 +6,9 @@
 #include <windows.h>
 
 struct ReplaceWaits {
-  DWORD first_ms = 10;           // the first wait after a refusal; each next one doubles
-  DWORD longest_ms = 100;        // the longest single wait
-  DWORD total_ms = 10'000;       // how long a rename waits in all before it gives up
+  DWORD first_ms = 10;            // the first wait after a refusal; each next one doubles
+  DWORD longest_ms = 100;         // the longest single wait
+  DWORD total_ms = 10'000;        // how long a rename waits in all before it gives up
   DWORD remove_total_ms = 1'000;  // how long removing the temporary file waits in all
   BOOL(WINAPI* move)(LPCWSTR from, LPCWSTR to, DWORD flags) = MoveFileExW;
   BOOL(WINAPI* remove)(LPCWSTR path) = DeleteFileW;
