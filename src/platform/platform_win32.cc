@@ -230,7 +230,7 @@ DWORD retry_while_held(Attempt attempt, DWORD total_ms, const ReplaceWaits& wait
   for (;;) {
     if (attempt()) return 0;
     const DWORD error = GetLastError();
-    if (!held_by_another_program(error) || recorded_stop_signal != 0) return error;
+    if (!held_by_another_program(error) || waits.stopped() != 0) return error;
     if (waited >= total_ms) return kErrorHeldTooLong;
     const DWORD now = std::min(wait, total_ms - waited);
     waits.sleep(now);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/platform.h"
+
 struct ReplaceWaits {
   DWORD first_ms = 10;            // the first wait after a refusal; each next one doubles
   DWORD longest_ms = 100;         // the longest single wait
@@ -13,6 +15,7 @@ struct ReplaceWaits {
   BOOL(WINAPI* move)(LPCWSTR from, LPCWSTR to, DWORD flags) = MoveFileExW;
   BOOL(WINAPI* remove)(LPCWSTR path) = DeleteFileW;
   void(WINAPI* sleep)(DWORD ms) = Sleep;
+  int (*stopped)() = stop_signal_number;  // nonzero once a stop signal has arrived
 };
 
 // Replaces how replacements wait and rename from now on (ReplaceWaits{} restores the default).
