@@ -284,12 +284,14 @@ SysResult write_replacement(Replacement& r, const void* data, size_t size) {
   const SysResult written = write_all(r.file, data, size);
   if (written.error != 0) return written;
   r.written += size;
+#ifdef SYNC_FILE_RANGE_WRITE  // Linux
   if (r.written - r.written_back >= kWriteBackStep) {
     // Only a hint: the flush in commit_replacement reports what did not reach the disk.
     ::sync_file_range(descriptor(r.file), static_cast<off_t>(r.written_back),
                       static_cast<off_t>(r.written - r.written_back), SYNC_FILE_RANGE_WRITE);
     r.written_back = r.written;
   }
+#endif
   return {};
 }
 
