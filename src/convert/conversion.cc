@@ -138,6 +138,11 @@ ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, History
     return abandon(writer, ConversionResult::kFailed);
   }
   if (!commit_history(writer)) {
+    // A stop while the rename waited for another program to let go of the history file.
+    if (stop_signal_number() != 0) {
+      console_message("\n    Conversion interrupted: ", writer.path, "\n");
+      return ConversionResult::kInterrupted;
+    }
     report_history_fault(writer, warnings);
     return ConversionResult::kFailed;
   }

@@ -6,6 +6,8 @@
 // ERRNO (a number). Calls on the standard descriptors 0-2 are not counted, so
 // that the messages always get out. TAGPRESS_FAIL_COUNTS=PATH writes, at exit,
 // one line "NAME COUNT" per function, so a test knows how many calls to fail.
+// TAGPRESS_TRACE=PATH appends to PATH one line "NAME" per call counted, in the
+// order made, so a test can check the order of the calls that replace a file.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -21,9 +23,23 @@
 
 namespace {
 
-enum Call { kOpen, kRead, kWrite, kClose, kRename, kMkostemp, kFstat, kThread, kCalls };
-constexpr const char* kNames[kCalls] = {"open",   "read",     "write", "close",
-                                        "rename", "mkostemp", "fstat", "pthread_create"};
+enum Call {
+  kOpen,
+  kRead,
+  kWrite,
+  kClose,
+  kRename,
+  kMkostemp,
+  kFstat,
+  kThread,
+  kFdatasync,
+  kFsync,
+  kSyncFileRange,
+  kCalls
+};
+constexpr const char* kNames[kCalls] = {"open",      "read",     "write",          "close",
+                                        "rename",    "mkostemp", "fstat",          "pthread_create",
+                                        "fdatasync", "fsync",    "sync_file_range"};
 
 std::atomic<long> counts[kCalls];
 
@@ -48,18 +64,32 @@ const Plan& plan() {
   return parsed;
 }
 
+template <typename F>
+F next(const char* name) {
+  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+// Appends the name of `call` to the trace file, when there is one.
+void trace(Call call) {
+  static const int fd = [] {
+    const char* path = getenv("TAGPRESS_TRACE");
+    if (path == nullptr) return -1;
+    return next<int (*)(const char*, int, ...)>("open")(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+  }();
+  if (fd < 0) return;
+  char line[32];
+  const int length = snprintf(line, sizeof line, "%s\n", kNames[call]);
+  next<ssize_t (*)(int, const void*, size_t)>("write")(fd, line, static_cast<size_t>(length));
+}
+
 // Counts a call of `call`; true when this one is to fail (errno is then set).
 bool fails(Call call) {
+  trace(call);
   const long n = ++counts[call];
   const Plan& p = plan();
   if (p.call != call || p.nth != n) return false;
   errno = p.error;
   return true;
-}
-
-template <typename F>
-F next(const char* name) {
-  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
 struct CountWriter {
@@ -138,6 +168,22 @@ int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*
   if (fails(kThread)) return plan().error;
   return next<int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)>(
       "pthread_create")(thread, attributes, start, argument);
+}
+
+int fdatasync(int fd) {
+  if (fails(kFdatasync)) return -1;
+  return next<int (*)(int)>("fdatasync")(fd);
+}
+
+int fsync(int fd) {
+  if (fails(kFsync)) return -1;
+  return next<int (*)(int)>("fsync")(fd);
+}
+
+int sync_file_range(int fd, off64_t offset, off64_t size, unsigned int flags) {
+  if (fails(kSyncFileRange)) return -1;
+  return next<int (*)(int, off64_t, off64_t, unsigned int)>("sync_file_range")(fd, offset, size,
+                                                                               flags);
 }
 
 }  // extern "C"

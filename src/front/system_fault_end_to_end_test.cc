@@ -2,6 +2,7 @@
 // time, through a preloaded library: after every run the history file is the
 // old one or the complete new one, no temporary file is left, exit status 0
 // comes only with the new file, and a failure says so on standard output.
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <string>
@@ -44,10 +45,12 @@ TEST_F(TagpressTest, EveryFailingSystemCallEndsSoundly) {
   for (std::string name; in >> name;) in >> counts[name];
   ASSERT_GE(counts["pthread_create"], 2);
   ASSERT_GE(counts["write"], 2);
+  ASSERT_EQ(counts["fdatasync"], 1);
 
   const std::map<std::string, int> errors = {
-      {"open", EACCES},   {"read", EIO},        {"write", ENOSPC}, {"close", EIO},
-      {"rename", EACCES}, {"mkostemp", EACCES}, {"fstat", EIO},    {"pthread_create", EAGAIN}};
+      {"open", EACCES},   {"read", EIO},        {"write", ENOSPC},       {"close", EIO},
+      {"rename", EACCES}, {"mkostemp", EACCES}, {"fstat", EIO},          {"pthread_create", EAGAIN},
+      {"fdatasync", EIO}, {"fsync", EIO},       {"sync_file_range", EIO}};
   int runs = 0;
   for (const auto& [name, error] : errors) {
     for (long n = 1; n <= counts[name]; ++n, ++runs) {
@@ -77,6 +80,50 @@ TEST_F(TagpressTest, EveryFailingSystemCallEndsSoundly) {
   unsetenv("TAGPRESS_THREADS");
   unsetenv("TAGPRESS_BLOCK_BYTES");
   RecordProperty("runs", runs);
+}
+
+// The new file's data are written, started on their way to the disk every few MiB, flushed,
+// renamed over the history file, and the folder flushed after, in that order, whether a history
+// file was there before or not; a failed write-back hint changes nothing.
+TEST_F(TagpressTest, ReplacesTheHistoryFileDurably) {
+  if (kSanitizedBuild || std::getenv("TAGPRESS_TEST_WRAPPER") != nullptr) {
+    GTEST_SKIP() << "a preloaded library does not mix with sanitizers or valgrind";
+  }
+  write_file(dir_ / "s.HDR", "2\nA\nB\n");
+  write_file(dir_ / "s.txt", big_log(400'000));  // 9.6 MB of records
+  const std::vector<std::string> expected = {"write",     "sync_file_range", "write",
+                                             "fdatasync", "rename",          "fsync"};
+  const struct {
+    const char* name;
+    bool older;        // a history file is there before the run
+    const char* fail;  // TAGPRESS_FAIL, or empty
+  } cases[] = {{"over an older file", true, ""},
+               {"a new file", false, ""},
+               {"a failed write-back hint", true, "sync_file_range:1:5"}};
+  setenv("LD_PRELOAD", TAGPRESS_FAULT_SHIM, 1);
+  std::string complete;
+  for (const auto& c : cases) {
+    fs::remove(dir_ / "s.HST");
+    if (c.older) write_file(dir_ / "s.HST", "older");
+    const fs::path trace_path = dir_ / "trace";
+    fs::remove(trace_path);
+    setenv("TAGPRESS_TRACE", trace_path.c_str(), 1);
+    setenv("TAGPRESS_FAIL", c.fail, 1);
+    EXPECT_EQ(run({"s.txt"}).status, 0) << c.name;
+    // The calls that move the file's data, each run of one name told once.
+    std::vector<std::string> calls;
+    std::ifstream in(trace_path);
+    for (std::string name; in >> name;) {
+      if (std::find(expected.begin(), expected.end(), name) == expected.end()) continue;
+      if (calls.empty() || calls.back() != name) calls.push_back(name);
+    }
+    EXPECT_EQ(calls, expected) << c.name;
+    if (complete.empty()) complete = read_file(dir_ / "s.HST");
+    EXPECT_EQ(read_file(dir_ / "s.HST"), complete) << c.name;
+  }
+  unsetenv("TAGPRESS_TRACE");
+  unsetenv("TAGPRESS_FAIL");
+  unsetenv("LD_PRELOAD");
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
   std::string header;
   encode_history_header(tags, header);
   w.record_length = history_record_length(tags.count);
-  if (const SysResult written = write_all(w.file.file, header.data(), header.size());
+  if (const SysResult written = write_replacement(w.file, header.data(), header.size());
       written.error != 0) {
     fail(w, HistoryFault::kWrite, written.error);
     return false;
@@ -63,7 +63,7 @@ bool create_history_file(const std::string& path, const TagTable& tags, HistoryW
 bool write_records(HistoryWriter& w, const unsigned char* data, size_t size) {
   if (w.fault != HistoryFault::kNone) return false;
   if (size == 0) return true;
-  const SysResult written = write_all(w.file.file, data, size);
+  const SysResult written = write_replacement(w.file, data, size);
   // The temporary file stays until the run ends it: discard_history removes it.
   if (written.error != 0) {
     w.fault = HistoryFault::kWrite;

@@ -80,7 +80,8 @@ inline void encode_record_time(unsigned char* record, Ticks ticks);
 // then kWrite, and nothing more is written.
 bool write_records(HistoryWriter& writer, const unsigned char* data, size_t size);
 
-// Closes the temporary file and renames it over the history file. On failure
+// Flushes the temporary file to the disk, closes it and renames it over the history file, so
+// that even a power failure leaves the old history file or the complete new one. On failure
 // sets `fault` to kWrite, removes the temporary file and returns false,
 // leaving the history file as it was. False as well, with `fault` unchanged,
 // when no history file was started.

@@ -145,6 +145,7 @@ enum class ReplaceStep : uint8_t {
   kNotRegular,   // the file to replace is a directory, a device or another special file
   kNotWritable,  // the file to replace may not be written
   kCreate,       // the temporary file could not be created
+  kFlush,        // the temporary file's data could not be written through to the disk
   kClose,        // the temporary file could not be closed (its data did not all get out)
   kRename,       // the temporary file could not be put in place of the file to replace
 };
@@ -158,9 +159,11 @@ struct ReplaceResult {
 
 // A new file being written under a hidden temporary name beside the file it is to replace.
 struct Replacement {
-  FileHandle file;        // the temporary file, open for writing
-  std::string target;     // the file replaced: the path, or where its symbolic links lead
-  std::string temporary;  // the temporary file while it exists
+  FileHandle file;            // the temporary file, open for writing
+  std::string target;         // the file replaced: the path, or where its symbolic links lead
+  std::string temporary;      // the temporary file while it exists
+  uint64_t written = 0;       // bytes written through write_replacement
+  uint64_t written_back = 0;  // of those, bytes whose write-back to the disk has been started
 };
 
 // Starts replacing `path`. The target is `path` or the end of its chain of symbolic links (which
@@ -170,8 +173,18 @@ struct Replacement {
 // 0666 less the umask for a new file. On failure nothing is left behind.
 ReplaceResult begin_replacement(const std::string& path, Replacement& replacement);
 
-// Closes the temporary file and renames it over the target. On failure the temporary file is
-// removed and the target stays as it was.
+// Writes all of [data, data + size) to the temporary file, as write_all does. On Linux it starts
+// the write-back of every few MiB behind the writer, so that commit_replacement's flush finds
+// little left to wait for.
+SysResult write_replacement(Replacement& replacement, const void* data, size_t size);
+
+// Flushes the temporary file's data to the disk (fdatasync, FlushFileBuffers), closes it and
+// renames it over the target; on POSIX the folder is flushed after the rename, so that the
+// rename too survives a power failure. A power failure at any moment thus leaves the old target
+// (or none) or the complete new one. On Windows a rename refused because another program holds
+// the target (a virus scanner, an indexer, a sync client) is tried again for up to 10 seconds,
+// less when a stop signal arrives. On failure the temporary file is removed and the target
+// stays as it was.
 ReplaceResult commit_replacement(Replacement& replacement);
 
 // Closes and removes the temporary file; the target stays as it was. Harmless when nothing is

@@ -22,6 +22,8 @@ namespace {
 constexpr int kMaxSymbolicLinks = 40;
 constexpr char kTempSuffix[] = ".XXXXXX";
 constexpr size_t kTempSuffixLength = sizeof kTempSuffix - 1;
+// How far the written data of a replacement may run ahead of their started write-back.
+constexpr uint64_t kWriteBackStep = uint64_t{8} << 20;
 
 volatile std::sig_atomic_t recorded_stop_signal = 0;
 
@@ -107,6 +109,15 @@ void carry_over_mode(int fd, const struct stat* existing) {
     // Not permitted for another user's file: the new file is ours.
   }
   ::fchmod(fd, existing->st_mode & 07777);
+}
+
+// Flushes the folder `folder` so that a rename in it survives a power failure. Failures are
+// not reported: the rename has happened, and some file systems cannot flush a folder.
+void flush_folder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace
@@ -269,14 +280,32 @@ ReplaceResult begin_replacement(const std::string& path, Replacement& r) {
   return {};
 }
 
+SysResult write_replacement(Replacement& r, const void* data, size_t size) {
+  const SysResult written = write_all(r.file, data, size);
+  if (written.error != 0) return written;
+  r.written += size;
+#ifdef SYNC_FILE_RANGE_WRITE  // Linux
+  if (r.written - r.written_back >= kWriteBackStep) {
+    // Only a hint: the flush in commit_replacement reports what did not reach the disk.
+    ::sync_file_range(descriptor(r.file), static_cast<off_t>(r.written_back),
+                      static_cast<off_t>(r.written - r.written_back), SYNC_FILE_RANGE_WRITE);
+    r.written_back = r.written;
+  }
+#endif
+  return {};
+}
+
 ReplaceResult commit_replacement(Replacement& r) {
   ReplaceResult result;
-  if (const SysResult closed = close_file(r.file); closed.error != 0) {
+  if (is_open(r.file) && ::fdatasync(descriptor(r.file)) != 0) {
+    result = {ReplaceStep::kFlush, errno};
+  } else if (const SysResult closed = close_file(r.file); closed.error != 0) {
     result = {ReplaceStep::kClose, closed.error};
   } else if (::rename(r.temporary.c_str(), r.target.c_str()) != 0) {
     result = {ReplaceStep::kRename, errno};
   } else {
     r.temporary.clear();
+    flush_folder(folder_of(r.target));
   }
   discard_replacement(r);
   return result;

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "platform/platform.h"
+#include "platform/replace_waits_win32.h"
 #include "platform/win32_text.h"
 
 namespace {
@@ -25,7 +26,12 @@ constexpr int kTempSuffixLength = 6;
 // ERROR_DIRECTORY_NOT_SUPPORTED, which older headers lack: the path names a folder.
 constexpr DWORD kErrorIsFolder = 336;
 
+// An error code of this program's own (bit 29 marks those): the rename waited for the whole of
+// ReplaceWaits::total_ms while another program held the target.
+constexpr DWORD kErrorHeldTooLong = 0x20000001;
+
 std::atomic<int> recorded_stop_signal{0};
+ReplaceWaits replace_waits;
 // The console window is going away (closed, log-off, shut-down): no key is waited for.
 std::atomic<bool> console_closing{false};
 
@@ -200,12 +206,50 @@ const char* posix_words(DWORD error) {
     case ERROR_WRITE_FAULT:
     case ERROR_READ_FAULT:
       return "Input/output error";
+    case kErrorHeldTooLong:
+      return "another program (a virus scanner, an indexer, a sync client) held the file too long "
+             "to replace it; the old file is unchanged";
     default:
       return nullptr;
   }
 }
 
+// True when `error` may mean that another program has the file open for a moment.
+bool held_by_another_program(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+// Calls `attempt` (true on success, else GetLastError tells why) again while it fails because
+// another program holds the file, waiting 10 ms, then longer, up to `waits.longest_ms` a try,
+// for up to `total_ms` in all; a stop signal ends the waiting at once. Returns 0 on success,
+// kErrorHeldTooLong when the time ran out, else the error of the last attempt.
+template <typename Attempt>
+DWORD retry_while_held(Attempt attempt, DWORD total_ms, const ReplaceWaits& waits) {
+  DWORD waited = 0, wait = waits.first_ms;
+  for (;;) {
+    if (attempt()) return 0;
+    const DWORD error = GetLastError();
+    if (!held_by_another_program(error) || waits.stopped() != 0) return error;
+    if (waited >= total_ms) return kErrorHeldTooLong;
+    const DWORD now = std::min(wait, total_ms - waited);
+    waits.sleep(now);
+    waited += now;
+    wait = std::min(wait * 2, waits.longest_ms);
+  }
+}
+
+// Removes the temporary file `temporary`, waiting briefly for a program that holds it.
+void remove_temporary(const std::string& temporary, const ReplaceWaits& waits) {
+  const std::wstring name = wide_text(temporary);
+  retry_while_held([&] { return waits.remove(name.c_str()) != 0; }, waits.remove_total_ms, waits);
+}
+
 }  // namespace
+
+void set_replace_waits(const ReplaceWaits& waits) {
+  replace_waits = waits;
+}
 
 std::string error_text(int error) {
   const DWORD code = static_cast<DWORD>(error);
@@ -430,16 +474,47 @@ ReplaceResult begin_replacement(const std::string& path, Replacement& r) {
   return {ReplaceStep::kCreate, last_error()};
 }
 
+SysResult write_replacement(Replacement& r, const void* data, size_t size) {
+  const SysResult written = write_all(r.file, data, size);
+  if (written.error == 0) r.written += size;
+  return written;
+}
+
 ReplaceResult commit_replacement(Replacement& r) {
   ReplaceResult result;
   if (is_open(r.file)) carry_over_attributes(native(r.file), r.target);
-  if (const SysResult closed = close_file(r.file); closed.error != 0) {
+  if (is_open(r.file) && !FlushFileBuffers(native(r.file))) {
+    result = {ReplaceStep::kFlush, last_error()};
+  } else if (const SysResult closed = close_file(r.file); closed.error != 0) {
     result = {ReplaceStep::kClose, closed.error};
-  } else if (!MoveFileExW(wide_text(r.temporary).c_str(), wide_text(r.target).c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    result = {ReplaceStep::kRename, last_error()};
   } else {
-    r.temporary.clear();
+    const std::wstring from = wide_text(r.temporary), to = wide_text(r.target);
+    const ReplaceWaits& waits = replace_waits;
+    bool read_only = false;
+    const DWORD error = retry_while_held(
+        [&] {
+          if (waits.move(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+          }
+          // A target made read-only meanwhile stays refused: no waiting changes that.
+          const DWORD refused = GetLastError();
+          const DWORD attributes = GetFileAttributesW(to.c_str());
+          if (refused == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+              (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            read_only = true;
+            SetLastError(ERROR_FILE_READ_ONLY);
+          } else {
+            SetLastError(refused);
+          }
+          return false;
+        },
+        waits.total_ms, waits);
+    if (error != 0) {
+      result = {ReplaceStep::kRename, static_cast<int>(read_only ? ERROR_ACCESS_DENIED : error)};
+    } else {
+      r.temporary.clear();
+    }
   }
   discard_replacement(r);
   return result;
@@ -447,7 +522,7 @@ ReplaceResult commit_replacement(Replacement& r) {
 
 void discard_replacement(Replacement& r) {
   close_file(r.file);
-  if (!r.temporary.empty()) DeleteFileW(wide_text(r.temporary).c_str());
+  if (!r.temporary.empty()) remove_temporary(r.temporary, replace_waits);
   r.temporary.clear();
 }
 

@@ -8,6 +8,8 @@
 
 #include "front/end_to_end_harness.h"
 #include "platform/child_console_for_tests_win32.h"
+#include "platform/platform.h"
+#include "platform/replace_waits_win32.h"
 #include "platform/win32_text.h"
 #include "platform/windows_zone_names.h"
 
@@ -159,6 +161,56 @@ TEST_F(WindowsTest, ReplacesOnlyWhatMayBeReplaced) {
   EXPECT_NE(same.out.find("    Data file and history file are the same: same.txt\n"),
             std::string::npos);
   EXPECT_EQ(read_file(dir_ / "same.HST"), kStamp + "\n");
+}
+
+// The stand-in for MoveFileExW refuses `move_refusals` times with `move_error`, then renames;
+// a stop signal arrives once the waits reach `stop_at_ms` (0: none arrives).
+DWORD move_error = 0, slept_ms = 0, stop_at_ms = 0;
+long move_refusals = 0;
+
+// A rename refused while another program holds the history file is tried again, waiting 10 ms,
+// then twice as long up to 100 ms a try, for 10 seconds in all, less after a stop signal; other
+// refusals end it at once. The old file stays whenever the rename does not happen.
+TEST_F(WindowsTest, RenameWaitsOutAProgramThatHoldsTheFile) {
+  const struct {
+    DWORD error;
+    long refusals;
+    DWORD stop_at_ms, slept_ms;
+    bool renamed;
+  } cases[] = {
+      {ERROR_ACCESS_DENIED, 1, 0, 10, true},
+      {ERROR_SHARING_VIOLATION, 3, 0, 10 + 20 + 40, true},
+      {ERROR_LOCK_VIOLATION, 6, 0, 10 + 20 + 40 + 80 + 100 + 100, true},
+      {ERROR_SHARING_VIOLATION, 1'000'000, 0, 10'000, false},
+      {ERROR_LOCK_VIOLATION, 1'000'000, 25, 10 + 20, false},
+      {ERROR_PATH_NOT_FOUND, 1, 0, 0, false},
+  };
+  ReplaceWaits waits;
+  waits.move = [](LPCWSTR from, LPCWSTR to, DWORD flags) -> BOOL {
+    if (move_refusals-- > 0) SetLastError(move_error);
+    return move_refusals < 0 && MoveFileExW(from, to, flags);
+  };
+  waits.sleep = [](DWORD ms) { slept_ms += ms; };
+  waits.stopped = [] { return stop_at_ms != 0 && slept_ms >= stop_at_ms ? SIGINT : 0; };
+  set_replace_waits(waits);
+  for (const auto& c : cases) {
+    write_file(dir_ / "w.HST", "older");
+    Replacement replacement;
+    ASSERT_EQ(begin_replacement(utf8_path(dir_ / "w.HST"), replacement).failed, ReplaceStep::kNone);
+    ASSERT_EQ(write_replacement(replacement, "newer", 5).error, 0);
+    std::tie(move_error, move_refusals, slept_ms, stop_at_ms) =
+        std::tuple(c.error, c.refusals, 0, c.stop_at_ms);
+    const ReplaceResult result = commit_replacement(replacement);
+    EXPECT_EQ(result.failed, c.renamed ? ReplaceStep::kNone : ReplaceStep::kRename) << c.error;
+    EXPECT_EQ(slept_ms, c.slept_ms) << c.error << " x" << c.refusals;
+    EXPECT_EQ(read_file(dir_ / "w.HST"), c.renamed ? "newer" : "older") << c.error;
+    EXPECT_EQ(hidden_files(dir_), std::vector<std::string>{}) << c.error;
+    EXPECT_EQ(error_text(result.error)
+                  .starts_with("another program (a virus scanner, an indexer, "
+                               "a sync client) held the file too long"),
+              c.slept_ms == 10'000);
+  }
+  set_replace_waits(ReplaceWaits{});
 }
 
 // Without TZ the system's zone counts: through its tz database name when the zone files hold
