@@ -36,10 +36,10 @@ constexpr int64_t choose_instant(int64_t previous, int64_t before, int64_t earli
 // The next line with a valid time, numbered in the file: told when its time
 // lies before that of the line before it.
 void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
-             std::string_view data_path) {
+             std::string_view data_path, bool month_first) {
   if (s.check_order && moment.instant < s.previous) [[unlikely]] {
     warn_backwards(warnings, {data_path, moment.line}, moment.stamp, s.previous_moment.line,
-                   s.previous_moment.stamp);
+                   s.previous_moment.stamp, month_first);
     s.check_order = false;
   }
   s.before_previous = s.previous;
@@ -68,6 +68,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
   const TagTable& tags = *settings.tags;
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
+  set_month_first(worker.stamp_cache, options.month_first);
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
   bool check_alignment = true;
   r.used = 0;
@@ -116,7 +117,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
         note_malformed(r, number);
         warn_malformed_line(r.warnings, place, {line.data, line.size},
                             line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp,
-                            options.separator);
+                            options);
       }
       continue;
     }
@@ -133,7 +134,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     if (instant < kFirstTicksMillisecond) {
       note_malformed(r, number);
       warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601,
-                          options.separator);
+                          options);
       continue;
     }
     ++r.valid;
@@ -192,6 +193,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
 
 void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, Warnings& warnings) {
   const std::string_view path = settings.data_path;
+  const bool month_first = settings.options->month_first;
   if (r.malformed > 0 && s.malformed == 0) s.first_malformed = s.lines + r.first_malformed;
   s.malformed += r.malformed;
   s.valid += r.valid;
@@ -209,13 +211,13 @@ void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, War
     if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
       store_le64(r.records.get() + repeated.record, ticks_from_milliseconds(moment.instant));
     }
-    step_to(s, moment, warnings, path);
+    step_to(s, moment, warnings, path, month_first);
   }
   if (r.has_settled) {
-    step_to(s, in_file(r.first_settled, s.lines), warnings, path);
+    step_to(s, in_file(r.first_settled, s.lines), warnings, path, month_first);
     if (s.check_order && r.backwards) {
       const LineMoment to = in_file(r.back_to, s.lines), from = in_file(r.back_from, s.lines);
-      warn_backwards(warnings, {path, to.line}, to.stamp, from.line, from.stamp);
+      warn_backwards(warnings, {path, to.line}, to.stamp, from.line, from.stamp, month_first);
       s.check_order = false;
     }
     if (r.last_settled.line != r.first_settled.line) {

@@ -137,11 +137,22 @@ ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, History
                      " with a valid date and time DD/MM/YYYY HH:MM:SS");
     return abandon(writer, ConversionResult::kFailed);
   }
+  // A strict run keeps the old history file when anything about this file drew a warning.
+  if (options.strict) {
+    if (records == 0) warn_no_records(warnings, data_path, state);
+    if (any_warning(warnings)) {
+      // The counter's line is still open unless the skipped lines were told.
+      console_message(state.malformed > 0 ? "" : "\n", "    Warnings in file, not converted: ",
+                      data_path);
+      console_message("\n");
+      return abandon(writer, ConversionResult::kFailed);
+    }
+  }
   if (!commit_history(writer)) {
     report_history_fault(writer, warnings);
     return ConversionResult::kFailed;
   }
-  if (records == 0) warn_no_records(warnings, data_path, state);
+  if (records == 0 && !options.strict) warn_no_records(warnings, data_path, state);
   return ConversionResult::kOk;
 }
 
@@ -245,7 +256,9 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
                               TagTable& tags, TimeZone& zone, Warnings& warnings) {
   const ConversionResult result = convert_and_report(data_path, options, tags, zone, warnings);
   print_warnings(warnings, data_path);
+  const bool run_warned = warnings.run_warned;
   warnings = Warnings{};
+  warnings.run_warned = run_warned;
   return result;
 }
 
