@@ -53,15 +53,36 @@ inline bool bound_fields(const std::string& argument, TimeOfDay& bound) {
 // What the arguments should make of `options`.
 inline bool expected_options(const std::vector<std::string>& arguments,
                              ConversionOptions& options) {
-  bool valid = arguments.size() <= 4;
-  for (size_t i = 0; i < arguments.size() && i < 4; ++i) {
-    const std::string& a = arguments[i];
-    if (a.empty()) {
+  bool valid = true;
+  bool separator_given = false;
+  size_t classic = 0;
+  for (const std::string& a : arguments) {
+    if (a.size() > 1 && a[0] == '-') {
+      // Long options, written out in full; they do not count toward the four others.
+      if (a == "--decimal-comma") {
+        options.decimal_comma = true;
+      } else if (a == "--blanks") {
+        options.blanks = options.delimited = true;
+      } else if (a == "--month-first") {
+        options.month_first = true;
+      } else if (a == "--nan") {
+        options.nan = true;
+      } else if (a == "--strict") {
+        options.strict = true;
+      } else if (a == "--quiet") {
+        options.quiet = true;
+      } else {
+        valid = false;
+      }
+      continue;
+    }
+    if (++classic > 4) {
       valid = false;
-    } else if (a[0] == '-' && a.size() > 1) {
-      valid = false;  // no long option is known
+    } else if (a.empty()) {
+      valid = false;
     } else if (a[0] != '/') {
       options.separator = a == "\\t" ? '\t' : a[0];
+      separator_given = true;
     } else if (a.size() < 2) {
       valid = false;
     } else if (a[1] == 'e' || a[1] == 'E') {
@@ -84,6 +105,10 @@ inline bool expected_options(const std::vector<std::string>& arguments,
       valid = false;
     }
   }
+  // ',' cannot be both the separator and the decimal point; --blanks takes no separator.
+  if (separator_given && ((options.decimal_comma && options.separator == ',') || options.blanks)) {
+    valid = false;
+  }
   return valid;
 }
 
@@ -94,7 +119,9 @@ inline bool same_bound(const TimeOfDay& a, const TimeOfDay& b) {
 inline bool same_options(const ConversionOptions& a, const ConversionOptions& b) {
   return a.separator == b.separator && a.delimited == b.delimited && a.has_start == b.has_start &&
          same_bound(a.start, b.start) && a.has_finish == b.has_finish &&
-         same_bound(a.finish, b.finish) && a.quiet == b.quiet;
+         same_bound(a.finish, b.finish) && a.quiet == b.quiet &&
+         a.decimal_comma == b.decimal_comma && a.blanks == b.blanks &&
+         a.month_first == b.month_first && a.nan == b.nan && a.strict == b.strict;
 }
 
 inline std::string check_options(const uint8_t* data, size_t size) {
@@ -120,6 +147,8 @@ inline std::string check_options(const uint8_t* data, size_t size) {
   preset.has_finish = false;
   preset.finish = {5, 55, 555};
   preset.quiet = true;
+  preset.decimal_comma = true;
+  preset.month_first = true;
   for (const ConversionOptions& initial : {ConversionOptions{}, preset}) {
     ConversionOptions parsed = initial;
     OptionReport report;
