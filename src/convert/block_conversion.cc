@@ -35,8 +35,8 @@ constexpr int64_t choose_instant(int64_t previous, int64_t before, int64_t earli
 
 // The next line with a valid time, numbered in the file: told when its time
 // lies before that of the line before it.
-void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
-             std::string_view data_path, bool month_first) {
+void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings, std::string_view data_path,
+             bool month_first) {
   if (s.check_order && moment.instant < s.previous) [[unlikely]] {
     warn_backwards(warnings, {data_path, moment.line}, moment.stamp, s.previous_moment.line,
                    s.previous_moment.stamp, month_first);

@@ -142,8 +142,8 @@ ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, History
     if (records == 0) warn_no_records(warnings, data_path, state);
     if (any_warning(warnings)) {
       // The counter's line is still open unless the skipped lines were told.
-      console_message(state.malformed > 0 ? "" : "\n", "    Warnings in file, not converted: ",
-                      data_path);
+      console_message(state.malformed > 0 ? "" : "\n",
+                      "    Warnings in file, not converted: ", data_path);
       console_message("\n");
       return abandon(writer, ConversionResult::kFailed);
     }

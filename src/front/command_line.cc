@@ -209,9 +209,10 @@ bool parse_options(const std::vector<std::string>& arguments, ConversionOptions&
         "'--decimal-comma' makes ',' the decimal point of values: it cannot be the separator too");
   }
   if (options.blanks && !separator_argument.empty()) {
-    report.faults.push_back(join({"'--blanks' splits values at runs of blanks and tabs: it takes no "
-                                  "separator argument, and '",
-                                  separator_argument, "' is one"}));
+    report.faults.push_back(
+        join({"'--blanks' splits values at runs of blanks and tabs: it takes no "
+              "separator argument, and '",
+              separator_argument, "' is one"}));
   }
   if (!window_admits_a_time(options)) {
     report.notes.push_back(

@@ -80,7 +80,8 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "tagpress: w.txt:1: skipped malformed line (month 25 out of range; if the dates are "
        "MM/DD/YYYY, use --month-first): '12/25/2015 10:00:00'\n"
        "tagpress: w.txt:2: skipped malformed line (month 25 out of range): '13/25/2015 10:00:00'\n"
-       "tagpress: w.txt:3: skipped malformed line (month 32 out of range): '05/32/2015 10:00:00'\n"},
+       "tagpress: w.txt:3: skipped malformed line (month 32 out of range): '05/32/2015 "
+       "10:00:00'\n"},
       {"month-first dates",
        "0\n",
        "03/25/2015 10:00:00\n03/24/2015 10:00:00\n25/03/2015 10:00:00\n",
@@ -88,7 +89,8 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        2,
        "tagpress: w.txt:2: time goes back from 03/25/2015 10:00:00.000 (line 1) to 03/24/2015 "
        "10:00:00.000; the lines may be unsorted, or their dates day-first\n"
-       "tagpress: w.txt:3: skipped malformed line (month 25 out of range): '25/03/2015 10:00:00'\n"},
+       "tagpress: w.txt:3: skipped malformed line (month 25 out of range): '25/03/2015 "
+       "10:00:00'\n"},
       {"12-hour clock",
        "2\nA\nB\n",
        "05/03/2015 13:05:07 PM\t      1.25\t      -3.5\n05/03/2015 13:05:08 am\t         1\t 2\n"
