@@ -15,6 +15,15 @@ void note_malformed(BlockResult& r, uint64_t line) {
   if (r.malformed++ == 0) r.first_malformed = line;
 }
 
+// Counts and tells a malformed line, out of the way of the usual lines' path.
+[[gnu::noinline, gnu::cold]] void skip_malformed(BlockResult& r, const BlockSettings& settings,
+                                                 uint64_t number, const Line& line,
+                                                 MalformedReason reason) {
+  note_malformed(r, number);
+  warn_malformed_line(r.warnings, {settings.data_path, number}, {line.data, line.size}, reason,
+                      settings.options->separator, settings.options->month_first);
+}
+
 // The instant of a line whose local time has the instants `earlier` and `later` (equal when the
 // time occurs once), all in one unit, given the instants of the two lines of the same data file
 // with a valid date and time before it, `previous` and `before` (kNoPreviousInstant where there is
@@ -68,7 +77,6 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
   const TagTable& tags = *settings.tags;
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
-  set_month_first(worker.stamp_cache, options.month_first);
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
   bool check_alignment = true;
   r.used = 0;
@@ -114,10 +122,8 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp,
                                                values_column, worker.stamp_cache, marked_24_hour)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
-        note_malformed(r, number);
-        warn_malformed_line(r.warnings, place, {line.data, line.size},
-                            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp,
-                            options);
+        skip_malformed(r, settings, number, line,
+                       line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
       }
       continue;
     }
@@ -132,9 +138,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     const bool leading = !r.has_settled && earlier != later;
     const int64_t instant = leading ? earlier : choose_instant(previous, before, earlier, later);
     if (instant < kFirstTicksMillisecond) {
-      note_malformed(r, number);
-      warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601,
-                          options);
+      skip_malformed(r, settings, number, line, MalformedReason::kBefore1601);
       continue;
     }
     ++r.valid;

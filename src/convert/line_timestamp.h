@@ -53,11 +53,11 @@ struct StampCache {
   bool month_first = false;
 };
 
-// An empty cache for dates read month-first or not: `cache` itself when it already reads them so.
-inline void set_month_first(StampCache& cache, bool month_first) {
-  if (cache.month_first == month_first) return;
-  cache = StampCache{};
+// An empty cache for lines whose dates are read month first or not.
+inline StampCache empty_stamp_cache(bool month_first) {
+  StampCache cache;
   cache.month_first = month_first;
+  return cache;
 }
 
 // What parse_line_timestamp made of a line: refused it, read it, or read a 24-hour time with a

@@ -17,8 +17,7 @@ struct Parsed {
 Parsed parse(const std::string& line, char separator = '\t', bool month_first = false) {
   LineTimestamp stamp;
   size_t column = 0;
-  StampCache cache;
-  set_month_first(cache, month_first);
+  StampCache cache = empty_stamp_cache(month_first);
   bool marked;
   const bool ok =
       parse_line_timestamp(line.data(), line.size(), separator, stamp, column, cache, marked);
@@ -185,12 +184,11 @@ TEST(ParseLineTimestampTest, TheCacheNeverChangesAResult) {
       "05/03/2015 13:05:09 AM",    //
       "12/31/2015 10:20:30",       // month first only
   };
-  // One cache goes on from lines read day-first to lines read month-first and back.
   StampCache cache;
   for (const char separator : {'\t', ';', ','}) {
     for (int pass = 0; pass < 4; ++pass) {
-      const bool month_first = pass % 2 == 1;
-      set_month_first(cache, month_first);
+      const bool month_first = pass >= 2;
+      if (pass % 2 == 0) cache = empty_stamp_cache(month_first);
       for (const std::string& line : lines) {
         const Parsed alone = parse(line, separator, month_first);
         LineTimestamp stamp;

@@ -28,12 +28,12 @@ std::string value_text(double value) {
 }  // namespace
 
 void warn_malformed_line(Warnings& w, LinePlace place, std::string_view line,
-                         MalformedReason reason, const ConversionOptions& options) {
+                         MalformedReason reason, char separator, bool month_first) {
   if (!count_warning(w, WarningKind::kMalformedLine)) return;
   std::string why;
   switch (reason) {
     case MalformedReason::kTimestamp:
-      why = timestamp_fault(line.data(), line.size(), options.separator, options.month_first);
+      why = timestamp_fault(line.data(), line.size(), separator, month_first);
       break;
     case MalformedReason::kTooLong:
       why = "longer than " + std::to_string(kMaxLineLength) + " characters";

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "common/conversion_options.h"
 #include "common/tag_table.h"
 #include "convert/line_timestamp.h"
 #include "convert/warnings.h"
@@ -19,9 +18,10 @@ struct LinePlace {
 // Why a line is malformed; the text of the line itself tells the rest.
 enum class MalformedReason { kTimestamp, kTooLong, kBefore1601 };
 
-// A skipped malformed line, with its reason; `options` are those its timestamp was read with.
+// A skipped malformed line, with its reason; `separator` and `month_first` are those its
+// timestamp was read with.
 void warn_malformed_line(Warnings& warnings, LinePlace place, std::string_view line,
-                         MalformedReason reason, const ConversionOptions& options);
+                         MalformedReason reason, char separator, bool month_first);
 
 // A time on the 24-hour clock with an AM or PM marker that agrees with it (0 AM, 13-23 PM),
 // read as written.
