@@ -57,28 +57,20 @@ inline bool expected_options(const std::vector<std::string>& arguments,
   bool separator_given = false;
   size_t classic = 0;
   for (const std::string& a : arguments) {
-    if (a.size() > 1 && a[0] == '-') {
-      // Long options, written out in full; they do not count toward the four others.
-      if (a == "--decimal-comma") {
-        options.decimal_comma = true;
-      } else if (a == "--blanks") {
-        options.blanks = options.delimited = true;
-      } else if (a == "--month-first") {
-        options.month_first = true;
-      } else if (a == "--nan") {
-        options.nan = true;
-      } else if (a == "--strict") {
-        options.strict = true;
-      } else if (a == "--quiet") {
-        options.quiet = true;
-      } else {
-        valid = false;
-      }
+    if (a.size() > 1 && a[0] == '-') {  // long options do not count toward the four others
+      bool* const flag = a == "--decimal-comma" ? &options.decimal_comma
+                         : a == "--blanks"      ? &options.blanks
+                         : a == "--month-first" ? &options.month_first
+                         : a == "--nan"         ? &options.nan
+                         : a == "--strict"      ? &options.strict
+                         : a == "--quiet"       ? &options.quiet
+                                                : nullptr;
+      valid = valid && flag != nullptr;
+      if (flag != nullptr) *flag = true;
+      options.delimited = options.delimited || a == "--blanks";
       continue;
     }
-    if (++classic > 4) {
-      valid = false;
-    } else if (a.empty()) {
+    if (++classic > 4 || a.empty()) {
       valid = false;
     } else if (a[0] != '/') {
       options.separator = a == "\\t" ? '\t' : a[0];

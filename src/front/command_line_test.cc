@@ -64,12 +64,10 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
       {{"--strict", ";", "/e", "--month-first", "/i:1:2:3", "/f:4:5:6", "--nan", "--strict"},
        {true, ';', true, true, {1, 2, 3}, true, {4, 5, 6}}},
       {{"--blanks", "/q", "/q", "/q", "/q"}, {true, '\t', true, false, zero, false, zero}},
-      {{"--blanks", "/q", "/q", "/q", "/q", ";"}, {false, '\t', true, false, zero, false, zero}},
       {{"--blanks", "\\t"}, {false, '\t', true, false, zero, false, zero}},
       {{",", "--decimal-comma"}, {false, ',', false, false, zero, false, zero}},
       {{"--decimal-comma", ";", ","}, {false, ',', false, false, zero, false, zero}},
       {{"--decimal-comma", ",", ";"}, {true, ';', false, false, zero, false, zero}},
-      {{"--decimal-comma", "/e"}, {true, '\t', true, false, zero, false, zero}},
   };
   for (const auto& c : cases) {
     ConversionOptions options;
@@ -109,10 +107,7 @@ TEST(ParseOptionsTest, TellsHowAnArgumentIsReadOrWhyNot) {
       {"--end", "'--end' is not an option", ""},
       {"--", "'--' is not an option", ""},
       {"--nan=1", "'--nan=1' is not an option; '--nan' takes no value", ""},
-      {"--decimal-comma=", "'--decimal-comma=' is not an option; '--decimal-comma' takes no value",
-       ""},
       {"--month", "'--month' is not an option", ""},
-      {"--Strict", "'--Strict' is not an option", ""},
   };
   for (const auto& c : cases) {
     ConversionOptions options;

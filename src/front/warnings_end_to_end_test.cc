@@ -72,24 +72,12 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "start): '2015-03-05 10:00:00'\n"
        "tagpress: w.txt:6: skipped malformed line (the '.' after the seconds is not followed by "
        "digits): '05/03/2015 10:00:00.x'\n"},
-      {"month-first dates read day-first",
+      {"a day that is no month: no month-first hint",
        "0\n",
-       "12/25/2015 10:00:00\n13/25/2015 10:00:00\n05/32/2015 10:00:00\n" + kStamp + "\n",
+       "13/25/2015 10:00:00\n" + kStamp + "\n",
        {},
        1,
-       "tagpress: w.txt:1: skipped malformed line (month 25 out of range; if the dates are "
-       "MM/DD/YYYY, use --month-first): '12/25/2015 10:00:00'\n"
-       "tagpress: w.txt:2: skipped malformed line (month 25 out of range): '13/25/2015 10:00:00'\n"
-       "tagpress: w.txt:3: skipped malformed line (month 32 out of range): '05/32/2015 "
-       "10:00:00'\n"},
-      {"month-first dates",
-       "0\n",
-       "03/25/2015 10:00:00\n03/24/2015 10:00:00\n25/03/2015 10:00:00\n",
-       {"--month-first"},
-       2,
-       "tagpress: w.txt:2: time goes back from 03/25/2015 10:00:00.000 (line 1) to 03/24/2015 "
-       "10:00:00.000; the lines may be unsorted, or their dates day-first\n"
-       "tagpress: w.txt:3: skipped malformed line (month 25 out of range): '25/03/2015 "
+       "tagpress: w.txt:1: skipped malformed line (month 25 out of range): '13/25/2015 "
        "10:00:00'\n"},
       {"12-hour clock",
        "2\nA\nB\n",
