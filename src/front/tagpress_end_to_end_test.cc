@@ -100,7 +100,7 @@ TEST_F(TagpressTest, ReadsTheLongOptions) {
     std::string out;          // after the banner, or the whole output when it starts with it
     std::string err;          // a part of standard error; empty: nothing there
     std::string log = {};     // the data file; empty for a usage error
-    uint64_t first_time = 0;  // of the converted history file; 0: the old one stays
+    uint64_t first_time = 0;  // of the new history file; 0: the old one stays, no temporary file
   } cases[] = {
       {{log, "--month-first"}, 0, tag + counter(2) + "\n\n", "dates day-first\n", us, mar25},
       {{log, "--strict"}, 1, tag + counter(2) + held + "\n\n", "dates month-first\n", clean + back},
@@ -118,18 +118,17 @@ TEST_F(TagpressTest, ReadsTheLongOptions) {
       {{"--strict", log}, 255, usage, "'--strict' is an option, not a data file; the data file"},
   };
   for (const auto& c : cases) {
-    const std::string label = c.args[0] + " " + c.args[1];
     write_file(dir_ / "log.txt", c.log);
     write_file(dir_ / "log.HST", "precious");
     const RunResult r = run(c.args);
-    EXPECT_EQ(r.status, c.status) << label;
-    EXPECT_EQ(r.out, c.out.starts_with(kBanner) ? c.out : kBanner + c.out) << label;
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    EXPECT_EQ(r.out, c.out.starts_with(kBanner) ? c.out : kBanner + c.out) << c.args[1];
     EXPECT_TRUE(c.err.empty() ? r.err.empty() : r.err.find(c.err) != std::string::npos) << r.err;
     const std::string hst = read_file(dir_ / "log.HST");
     const size_t header = u64(hst, 0) >> 16 & 0xFFFF;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 3) << label;  // no temporary file
-    EXPECT_EQ(c.first_time ? u64(hst + std::string(8, '\0'), header) : 0, c.first_time) << label;
-    EXPECT_EQ(c.first_time == 0 ? hst : "precious", "precious") << label;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 3) << c.args[1];
+    EXPECT_EQ(c.first_time ? u64(hst + std::string(8, '\0'), header) : 0, c.first_time);
+    EXPECT_EQ(c.first_time == 0 ? hst : "precious", "precious") << c.args[1];
   }
 }
 
