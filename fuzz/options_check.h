@@ -53,15 +53,28 @@ inline bool bound_fields(const std::string& argument, TimeOfDay& bound) {
 // What the arguments should make of `options`.
 inline bool expected_options(const std::vector<std::string>& arguments,
                              ConversionOptions& options) {
-  bool valid = arguments.size() <= 4;
-  for (size_t i = 0; i < arguments.size() && i < 4; ++i) {
-    const std::string& a = arguments[i];
-    if (a.empty()) {
+  bool valid = true;
+  bool separator_given = false;
+  size_t classic = 0;
+  for (const std::string& a : arguments) {
+    if (a.size() > 1 && a[0] == '-') {  // long options do not count toward the four others
+      bool* const flag = a == "--decimal-comma" ? &options.decimal_comma
+                         : a == "--blanks"      ? &options.blanks
+                         : a == "--month-first" ? &options.month_first
+                         : a == "--nan"         ? &options.nan
+                         : a == "--strict"      ? &options.strict
+                         : a == "--quiet"       ? &options.quiet
+                                                : nullptr;
+      valid = valid && flag != nullptr;
+      if (flag != nullptr) *flag = true;
+      options.delimited = options.delimited || a == "--blanks";
+      continue;
+    }
+    if (++classic > 4 || a.empty()) {
       valid = false;
-    } else if (a[0] == '-' && a.size() > 1) {
-      valid = false;  // no long option is known
     } else if (a[0] != '/') {
       options.separator = a == "\\t" ? '\t' : a[0];
+      separator_given = true;
     } else if (a.size() < 2) {
       valid = false;
     } else if (a[1] == 'e' || a[1] == 'E') {
@@ -84,6 +97,10 @@ inline bool expected_options(const std::vector<std::string>& arguments,
       valid = false;
     }
   }
+  // ',' cannot be both the separator and the decimal point; --blanks takes no separator.
+  if (separator_given && ((options.decimal_comma && options.separator == ',') || options.blanks)) {
+    valid = false;
+  }
   return valid;
 }
 
@@ -94,7 +111,9 @@ inline bool same_bound(const TimeOfDay& a, const TimeOfDay& b) {
 inline bool same_options(const ConversionOptions& a, const ConversionOptions& b) {
   return a.separator == b.separator && a.delimited == b.delimited && a.has_start == b.has_start &&
          same_bound(a.start, b.start) && a.has_finish == b.has_finish &&
-         same_bound(a.finish, b.finish) && a.quiet == b.quiet;
+         same_bound(a.finish, b.finish) && a.quiet == b.quiet &&
+         a.decimal_comma == b.decimal_comma && a.blanks == b.blanks &&
+         a.month_first == b.month_first && a.nan == b.nan && a.strict == b.strict;
 }
 
 inline std::string check_options(const uint8_t* data, size_t size) {
@@ -120,6 +139,8 @@ inline std::string check_options(const uint8_t* data, size_t size) {
   preset.has_finish = false;
   preset.finish = {5, 55, 555};
   preset.quiet = true;
+  preset.decimal_comma = true;
+  preset.month_first = true;
   for (const ConversionOptions& initial : {ConversionOptions{}, preset}) {
     ConversionOptions parsed = initial;
     OptionReport report;

@@ -15,6 +15,15 @@ void note_malformed(BlockResult& r, uint64_t line) {
   if (r.malformed++ == 0) r.first_malformed = line;
 }
 
+// Counts and tells a malformed line, out of the way of the usual lines' path.
+[[gnu::noinline, gnu::cold]] void skip_malformed(BlockResult& r, const BlockSettings& settings,
+                                                 uint64_t number, const Line& line,
+                                                 MalformedReason reason) {
+  note_malformed(r, number);
+  warn_malformed_line(r.warnings, {settings.data_path, number}, {line.data, line.size}, reason,
+                      settings.options->separator, settings.options->month_first);
+}
+
 // The instant of a line whose local time has the instants `earlier` and `later` (equal when the
 // time occurs once), all in one unit, given the instants of the two lines of the same data file
 // with a valid date and time before it, `previous` and `before` (kNoPreviousInstant where there is
@@ -35,11 +44,11 @@ constexpr int64_t choose_instant(int64_t previous, int64_t before, int64_t earli
 
 // The next line with a valid time, numbered in the file: told when its time
 // lies before that of the line before it.
-void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings,
-             std::string_view data_path) {
+void step_to(JoinState& s, const LineMoment& moment, Warnings& warnings, std::string_view data_path,
+             bool month_first) {
   if (s.check_order && moment.instant < s.previous) [[unlikely]] {
     warn_backwards(warnings, {data_path, moment.line}, moment.stamp, s.previous_moment.line,
-                   s.previous_moment.stamp);
+                   s.previous_moment.stamp, month_first);
     s.check_order = false;
   }
   s.before_previous = s.previous;
@@ -113,10 +122,8 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp,
                                                values_column, worker.stamp_cache, marked_24_hour)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
-        note_malformed(r, number);
-        warn_malformed_line(r.warnings, place, {line.data, line.size},
-                            line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp,
-                            options.separator);
+        skip_malformed(r, settings, number, line,
+                       line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp);
       }
       continue;
     }
@@ -131,9 +138,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     const bool leading = !r.has_settled && earlier != later;
     const int64_t instant = leading ? earlier : choose_instant(previous, before, earlier, later);
     if (instant < kFirstTicksMillisecond) {
-      note_malformed(r, number);
-      warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601,
-                          options.separator);
+      skip_malformed(r, settings, number, line, MalformedReason::kBefore1601);
       continue;
     }
     ++r.valid;
@@ -192,6 +197,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
 
 void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, Warnings& warnings) {
   const std::string_view path = settings.data_path;
+  const bool month_first = settings.options->month_first;
   if (r.malformed > 0 && s.malformed == 0) s.first_malformed = s.lines + r.first_malformed;
   s.malformed += r.malformed;
   s.valid += r.valid;
@@ -209,13 +215,13 @@ void join_block(JoinState& s, BlockResult& r, const BlockSettings& settings, War
     if (moment.instant != repeated.moment.instant && repeated.record != kNoRecord) {
       store_le64(r.records.get() + repeated.record, ticks_from_milliseconds(moment.instant));
     }
-    step_to(s, moment, warnings, path);
+    step_to(s, moment, warnings, path, month_first);
   }
   if (r.has_settled) {
-    step_to(s, in_file(r.first_settled, s.lines), warnings, path);
+    step_to(s, in_file(r.first_settled, s.lines), warnings, path, month_first);
     if (s.check_order && r.backwards) {
       const LineMoment to = in_file(r.back_to, s.lines), from = in_file(r.back_from, s.lines);
-      warn_backwards(warnings, {path, to.line}, to.stamp, from.line, from.stamp);
+      warn_backwards(warnings, {path, to.line}, to.stamp, from.line, from.stamp, month_first);
       s.check_order = false;
     }
     if (r.last_settled.line != r.first_settled.line) {

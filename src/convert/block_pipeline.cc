@@ -120,12 +120,14 @@ void convert_in_order(BlockReader& reader, const BlockSettings& settings, const 
     p.ring.push_back(std::move(job));
   }
   p.queue.reserve(jobs);
-  BlockWorker caller{zone, {}, {}, {}};
+  // Options are fixed for a run: each worker's cache reads every line of the file the same way.
+  const StampCache stamp_cache = empty_stamp_cache(settings.options->month_first);
+  BlockWorker caller{zone, {}, stamp_cache, {}};
   std::vector<std::thread> workers;
   for (int i = 1; i < threads; ++i) {
     try {
-      workers.emplace_back([&p, zone] {
-        BlockWorker worker{zone, {}, {}, {}};
+      workers.emplace_back([&p, zone, stamp_cache] {
+        BlockWorker worker{zone, {}, stamp_cache, {}};
         work(p, worker);
       });
     } catch (const std::system_error&) {

@@ -58,8 +58,10 @@ ConversionResult report_open_fault(const std::string& path, const OpenedFile& op
   return ConversionResult::kFailed;
 }
 
-// Tells why a history file that replaced the one before holds its header only.
-void warn_no_records(Warnings& warnings, std::string_view data_path, const JoinState& state) {
+// Tells why a history file that replaced the one before holds its header only, or, in a strict
+// run (`strict`), would.
+void warn_no_records(Warnings& warnings, std::string_view data_path, const JoinState& state,
+                     bool strict) {
   if (!count_warning(warnings, WarningKind::kNoRecords)) return;
   const std::string why =
       state.valid > 0
@@ -69,7 +71,8 @@ void warn_no_records(Warnings& warnings, std::string_view data_path, const JoinS
                 " with a valid date and time"
           : std::string(state.lines == 0 ? "the file is empty" : "the file holds blank lines only");
   show_warning(warnings, WarningKind::kNoRecords, data_path, 0,
-               why + "; the history file holds its header only");
+               why + (strict ? "; the history file would hold its header only"
+                             : "; the history file holds its header only"));
 }
 
 // Ends a run that has failed or stopped: the history file stays as it was.
@@ -137,6 +140,17 @@ ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, History
                      " with a valid date and time DD/MM/YYYY HH:MM:SS");
     return abandon(writer, ConversionResult::kFailed);
   }
+  // A strict run keeps the old history file when anything about this file drew a warning.
+  if (options.strict) {
+    if (records == 0) warn_no_records(warnings, data_path, state, true);
+    if (any_warning(warnings)) {
+      // The counter's line is still open unless the skipped lines were told.
+      console_message(state.malformed > 0 ? "" : "\n",
+                      "    Warnings in file, not converted: ", data_path);
+      console_message("\n");
+      return abandon(writer, ConversionResult::kFailed);
+    }
+  }
   if (!commit_history(writer)) {
     // A stop while the rename waited for another program to let go of the history file.
     if (stop_signal_number() != 0) {
@@ -146,7 +160,7 @@ ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, History
     report_history_fault(writer, warnings);
     return ConversionResult::kFailed;
   }
-  if (records == 0) warn_no_records(warnings, data_path, state);
+  if (records == 0 && !options.strict) warn_no_records(warnings, data_path, state, false);
   return ConversionResult::kOk;
 }
 
@@ -250,7 +264,9 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
                               TagTable& tags, TimeZone& zone, Warnings& warnings) {
   const ConversionResult result = convert_and_report(data_path, options, tags, zone, warnings);
   print_warnings(warnings, data_path);
+  const bool run_warned = warnings.run_warned;
   warnings = Warnings{};
+  warnings.run_warned = run_warned;
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/digits.h"
 #include "common/text_scan.h"
@@ -251,15 +252,17 @@ TimestampRead clock_hour(int& hour, Marker marker) {
 // `canonical` tells whether the line starts in the usual shape; `hour` receives the hour on the
 // 24-hour clock, `clock` what clock_hour made of it.
 [[gnu::always_inline]] inline Fault read_timestamp(const char* line, size_t size, char separator,
-                                                   Fields& f, size_t& values_column,
-                                                   bool& canonical, int& hour,
-                                                   TimestampRead& clock) {
+                                                   bool month_first, Fields& f,
+                                                   size_t& values_column, bool& canonical,
+                                                   int& hour, TimestampRead& clock) {
   size_t time_end = kFractionColumn;
   canonical = read_canonical(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second);
   if (!canonical &&
       !read_fields(line, size, f.day, f.month, f.year, f.hour, f.minute, f.second, time_end)) {
     return Fault::kShape;
   }
+  if (month_first) [[unlikely]]
+    std::swap(f.day, f.month);
   f.marker = Marker::kNone;
   const AfterSeconds after =
       read_after_seconds(line, size, time_end, separator, f.millisecond, values_column);
@@ -289,8 +292,8 @@ TimestampRead clock_hour(int& hour, Marker marker) {
   bool canonical;
   int hour = 0;
   TimestampRead clock = TimestampRead::kRead;
-  if (read_timestamp(line, size, separator, f, values_column, canonical, hour, clock) !=
-      Fault::kNone) {
+  if (read_timestamp(line, size, separator, cache.month_first, f, values_column, canonical, hour,
+                     clock) != Fault::kNone) {
     return TimestampRead::kRefused;
   }
   stamp.year = static_cast<uint16_t>(f.year);
@@ -363,7 +366,7 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
   return parse_line_timestamp(line, size, separator, stamp, values_column, cache);
 }
 
-std::string timestamp_fault(const char* line, size_t size, char separator) {
+std::string timestamp_fault(const char* line, size_t size, char separator, bool month_first) {
   Fields f;
   size_t values_column;
   bool canonical;
@@ -372,7 +375,8 @@ std::string timestamp_fault(const char* line, size_t size, char separator) {
   const auto number = [](const char* what, int value) {
     return std::string(what) + " " + std::to_string(value) + " out of range";
   };
-  switch (read_timestamp(line, size, separator, f, values_column, canonical, hour, clock)) {
+  switch (read_timestamp(line, size, separator, month_first, f, values_column, canonical, hour,
+                         clock)) {
     case Fault::kNone:
       return "";
     case Fault::kShape:
@@ -382,7 +386,10 @@ std::string timestamp_fault(const char* line, size_t size, char separator) {
     case Fault::kYear:
       return number("year", f.year);
     case Fault::kMonth:
-      return number("month", f.month);
+      return number("month", f.month) +
+             (!month_first && f.month >= 13 && f.month <= 31 && f.day >= 1 && f.day <= 12
+                  ? "; if the dates are MM/DD/YYYY, use --month-first"
+                  : "");
     case Fault::kDay: {
       char month_year[32];
       std::snprintf(month_year, sizeof month_year, "%02d/%04d", f.month, f.year);

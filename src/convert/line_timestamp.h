@@ -44,18 +44,28 @@ bool parse_line_timestamp(const char* line, size_t size, char separator, LineTim
 
 // The first 16 bytes, 'DD/MM/YYYY HH:MM', of the last valid line read in the usual shape, and
 // its fields, the hour as written (before any AM or PM marker): the lines of a log mostly share
-// them. An empty cache holds zero bytes.
+// them. An empty cache holds zero bytes. The cache also says how its lines' dates are read, so
+// that the same bytes read another way never meet it: dates 'MM/DD/YYYY' when `month_first`.
 struct StampCache {
   uint64_t date = 0;    // bytes 0-7
   uint64_t middle = 0;  // bytes 8-15
   LineTimestamp stamp;
+  bool month_first = false;
 };
+
+// An empty cache for lines whose dates are read month first or not.
+inline StampCache empty_stamp_cache(bool month_first) {
+  StampCache cache;
+  cache.month_first = month_first;
+  return cache;
+}
 
 // What parse_line_timestamp made of a line: refused it, read it, or read a 24-hour time with a
 // marker that agrees with it (0 AM, 13-23 PM), which is worth a warning.
 enum class TimestampRead : uint8_t { kRefused, kRead, kMarked24Hour };
 
-// parse_line_timestamp, with the same results whatever `cache` holds: a line whose first 16
+// parse_line_timestamp, with the same results whatever `cache` holds but for how dates are read:
+// month first ('MM/DD/YYYY') when `cache.month_first`. A line whose first 16
 // bytes are the cached ones has only its seconds and what follows them read. Each line read in
 // the usual shape becomes the cached one. What it made of the line is returned rather than told
 // through a seventh argument, which would go on the stack and slow the cached lines' path.
@@ -81,7 +91,10 @@ inline bool parse_line_timestamp(const char* line, size_t size, char separator,
 // Why parse_line_timestamp refuses a line, in a few words ("month 13 out of
 // range", "day 29 out of range in 02/2015", "no date and time ... at the
 // start", "hour 13 contradicts its AM marker"); empty when it does not refuse it.
-std::string timestamp_fault(const char* line, size_t size, char separator);
+// Dates are read 'MM/DD/YYYY' when `month_first`; when not, a month of 13-31
+// whose day would be a month suggests --month-first.
+std::string timestamp_fault(const char* line, size_t size, char separator,
+                            bool month_first = false);
 
 // Seconds since 1970-01-01 00:00 of the stamp's date and time, read as if it were UTC.
 int64_t civil_seconds(const LineTimestamp& stamp);

@@ -14,10 +14,10 @@ struct Parsed {
   bool marked_24_hour = false;
 };
 
-Parsed parse(const std::string& line, char separator = '\t') {
+Parsed parse(const std::string& line, char separator = '\t', bool month_first = false) {
   LineTimestamp stamp;
   size_t column = 0;
-  StampCache cache;
+  StampCache cache = empty_stamp_cache(month_first);
   bool marked;
   const bool ok =
       parse_line_timestamp(line.data(), line.size(), separator, stamp, column, cache, marked);
@@ -30,6 +30,7 @@ TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
     std::string line;
     Parsed expected;
     char separator = '\t';
+    bool month_first = false;
   } cases[] = {
       {"05/03/2015 10:20:30\t      1.25", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
       {"05/03/2015 10:20:30", {true, 2015, 3, 5, 10, 20, 30, 0, 20}},
@@ -83,9 +84,12 @@ TEST(ParseLineTimestampTest, ReadsWellFormedLines) {
       {"05/03/2015 01:05:07  PM\t1", {true, 2015, 3, 5, 1, 5, 7, 0, 20}},
       {"05/03/2015 1:05:07  PM\t1", {true, 2015, 3, 5, 1, 5, 7, 0, 20}},
       {"05/03/2015 13:05:07 AMP", {true, 2015, 3, 5, 13, 5, 7, 0, 20}},
+      // Month first: only the date's first two fields change places.
+      {"03/25/2015 10:20:30\t1", {true, 2015, 3, 25, 10, 20, 30, 0, 20}, '\t', true},
+      {"2/29/2016 9:05:07.5 PM;1", {true, 2016, 2, 29, 21, 5, 7, 500, 23}, ';', true},
   };
   for (const auto& c : cases) {
-    const Parsed p = parse(c.line, c.separator);
+    const Parsed p = parse(c.line, c.separator, c.month_first);
     EXPECT_TRUE(p.ok) << c.line;
     EXPECT_EQ(p.year, c.expected.year) << c.line;
     EXPECT_EQ(p.month, c.expected.month) << c.line;
@@ -178,12 +182,15 @@ TEST(ParseLineTimestampTest, TheCacheNeverChangesAResult) {
       "05/03/2015 13:05:07 AM",    // the marker contradicts the hour
       "05/03/2015 13:05:08 PM",    //
       "05/03/2015 13:05:09 AM",    //
+      "12/31/2015 10:20:30",       // month first only
   };
+  StampCache cache;
   for (const char separator : {'\t', ';', ','}) {
-    StampCache cache;
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 4; ++pass) {
+      const bool month_first = pass >= 2;
+      if (pass % 2 == 0) cache = empty_stamp_cache(month_first);
       for (const std::string& line : lines) {
-        const Parsed alone = parse(line, separator);
+        const Parsed alone = parse(line, separator, month_first);
         LineTimestamp stamp;
         size_t column = 0;
         bool marked;

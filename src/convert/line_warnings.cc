@@ -10,10 +10,12 @@
 
 namespace {
 
-std::string stamp_text(const LineTimestamp& s) {
+// The date and time as the data file writes them: month first when `month_first`.
+std::string stamp_text(const LineTimestamp& s, bool month_first) {
   char text[64];
-  std::snprintf(text, sizeof text, "%02u/%02u/%04u %02u:%02u:%02u.%03u", s.day, s.month, s.year,
-                s.hour, s.minute, s.second, s.millisecond);
+  std::snprintf(text, sizeof text, "%02u/%02u/%04u %02u:%02u:%02u.%03u",
+                month_first ? s.month : s.day, month_first ? s.day : s.month, s.year, s.hour,
+                s.minute, s.second, s.millisecond);
   return text;
 }
 
@@ -26,12 +28,12 @@ std::string value_text(double value) {
 }  // namespace
 
 void warn_malformed_line(Warnings& w, LinePlace place, std::string_view line,
-                         MalformedReason reason, char separator) {
+                         MalformedReason reason, char separator, bool month_first) {
   if (!count_warning(w, WarningKind::kMalformedLine)) return;
   std::string why;
   switch (reason) {
     case MalformedReason::kTimestamp:
-      why = timestamp_fault(line.data(), line.size(), separator);
+      why = timestamp_fault(line.data(), line.size(), separator, month_first);
       break;
     case MalformedReason::kTooLong:
       why = "longer than " + std::to_string(kMaxLineLength) + " characters";
@@ -207,12 +209,13 @@ void warn_out_of_range(Warnings& w, LinePlace place, std::string_view line, size
 }
 
 void warn_backwards(Warnings& w, LinePlace place, const LineTimestamp& stamp,
-                    uint64_t previous_number, const LineTimestamp& previous) {
+                    uint64_t previous_number, const LineTimestamp& previous, bool month_first) {
   if (!count_warning(w, WarningKind::kBackwards)) return;
   show_warning(w, WarningKind::kBackwards, place.path, place.number,
-               "time goes back from " + stamp_text(previous) + " (line " +
-                   std::to_string(previous_number) + ") to " + stamp_text(stamp) +
-                   "; the lines may be unsorted, or their dates month-first");
+               "time goes back from " + stamp_text(previous, month_first) + " (line " +
+                   std::to_string(previous_number) + ") to " + stamp_text(stamp, month_first) +
+                   (month_first ? "; the lines may be unsorted, or their dates day-first"
+                                : "; the lines may be unsorted, or their dates month-first"));
 }
 
 void warn_nul_break(Warnings& w, LinePlace place) {

@@ -18,9 +18,10 @@ struct LinePlace {
 // Why a line is malformed; the text of the line itself tells the rest.
 enum class MalformedReason { kTimestamp, kTooLong, kBefore1601 };
 
-// A skipped malformed line, with its reason; `separator` is the one its timestamp was read with.
+// A skipped malformed line, with its reason; `separator` and `month_first` are those its
+// timestamp was read with.
 void warn_malformed_line(Warnings& warnings, LinePlace place, std::string_view line,
-                         MalformedReason reason, char separator);
+                         MalformedReason reason, char separator, bool month_first);
 
 // A time on the 24-hour clock with an AM or PM marker that agrees with it (0 AM, 13-23 PM),
 // read as written.
@@ -57,9 +58,10 @@ void warn_out_of_range(Warnings& warnings, LinePlace place, std::string_view lin
                        bool delimited, char separator, int first, const double* values,
                        const TagTable& tags);
 
-// A line whose time lies before that of the line with a valid time before it.
+// A line whose time lies before that of the line with a valid time before it; the dates were
+// read month-first when `month_first`.
 void warn_backwards(Warnings& warnings, LinePlace place, const LineTimestamp& stamp,
-                    uint64_t previous_number, const LineTimestamp& previous);
+                    uint64_t previous_number, const LineTimestamp& previous, bool month_first);
 
 // A line that a run of NUL bytes ends without a line end, as a power failure leaves a log: it may
 // be incomplete.

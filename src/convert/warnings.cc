@@ -59,6 +59,11 @@ std::string join(std::initializer_list<std::string_view> pieces) {
   return out;
 }
 
+bool any_warning(const Warnings& w) {
+  return w.run_warned ||
+         std::any_of(std::begin(w.counts), std::end(w.counts), [](uint64_t n) { return n > 0; });
+}
+
 void show_warning(Warnings& w, WarningKind kind, std::string_view path, uint64_t line,
                   std::string_view text) {
   w.shown.push_back(Warning{kind, std::string(path), line, std::string(text)});

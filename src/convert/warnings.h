@@ -46,7 +46,13 @@ struct Warnings {
   std::vector<Warning> shown;           // in the order they arose
   uint64_t counts[kWarningKinds] = {};  // every warning, shown or not
   std::string failure;                  // why the run failed, a whole line; told last
+  // Warnings about the whole run (its options, the time zone) were drawn: told with the first
+  // file's, they concern every file.
+  bool run_warned = false;
 };
+
+// Whether `warnings` hold any warning, the run's included.
+bool any_warning(const Warnings& warnings);
 
 // Keeps why the run failed, for the line after its failure message:
 // "tagpress: PATH[:LINE]: reason" (no LINE when `line` is 0).

@@ -70,6 +70,14 @@ void read_long_option(const std::string& argument, ConversionOptions& options,
       return;
     }
   }
+  const std::string_view name = std::string_view(argument).substr(0, argument.find('='));
+  for (const LongOption& option : kLongOptions) {
+    if (name.size() < argument.size() && name == option.name) {
+      report.faults.push_back(
+          join({"'", argument, "' is not an option; '", option.name, "' takes no value"}));
+      return;
+    }
+  }
   const std::string slash = slash_form(argument);
   report.faults.push_back(
       slash.empty() ? join({"'", argument, "' is not an option"})
@@ -149,19 +157,28 @@ bool parse_bound(const std::string& argument, const char* name, bool& is_set, Ti
 
 bool parse_options(const std::vector<std::string>& arguments, ConversionOptions& options,
                    OptionReport& report) {
-  for (size_t i = kMaxOptionalArguments; i < arguments.size(); ++i) {
-    report.faults.push_back(
-        join({"'", arguments[i], "' is one optional argument too many; at most ",
-              std::to_string(kMaxOptionalArguments), " are read"}));
+  // Long options may stand anywhere among the others and do not count toward their number.
+  const auto is_long = [](const std::string& a) { return a.size() >= 2 && a[0] == '-'; };
+  size_t classic = 0;
+  for (const std::string& argument : arguments) {
+    if (!is_long(argument) && ++classic > kMaxOptionalArguments) {
+      report.faults.push_back(join({"'", argument, "' is one optional argument too many; at most ",
+                                    std::to_string(kMaxOptionalArguments), " are read"}));
+    }
   }
-  for (size_t i = 0; i < arguments.size() && i < kMaxOptionalArguments; ++i) {
-    const std::string& argument = arguments[i];
+  classic = 0;
+  std::string separator_argument;  // the last one given, if any
+  for (const std::string& argument : arguments) {
+    if (is_long(argument)) {
+      read_long_option(argument, options, report);
+      continue;
+    }
+    if (++classic > kMaxOptionalArguments) continue;
     if (argument.empty()) {
       report.faults.push_back("an empty argument is neither a separator nor an option");
-    } else if (argument[0] == '-' && argument.size() >= 2) {
-      read_long_option(argument, options, report);
     } else if (argument[0] != '/') {
       read_separator(argument, options, report);
+      separator_argument = argument;
     } else if (argument.size() < 2) {
       report.faults.push_back("'/' is not an option");
     } else {
@@ -186,6 +203,16 @@ bool parse_options(const std::vector<std::string>& arguments, ConversionOptions&
           report.faults.push_back(join({"'", argument, "' is not an option"}));
       }
     }
+  }
+  if (options.decimal_comma && options.separator == ',' && !separator_argument.empty()) {
+    report.faults.push_back(
+        "'--decimal-comma' makes ',' the decimal point of values: it cannot be the separator too");
+  }
+  if (options.blanks && !separator_argument.empty()) {
+    report.faults.push_back(
+        join({"'--blanks' splits values at runs of blanks and tabs: it takes no "
+              "separator argument, and '",
+              separator_argument, "' is one"}));
   }
   if (!window_admits_a_time(options)) {
     report.notes.push_back(
@@ -235,6 +262,13 @@ void print_help_more() {
       "\t\tProgress, tag names and failures go to standard output; warnings, and why a\n"
       "\t\t  run failed, to standard error\n"
       "\t\t\\t = TAB as the separator; --help, -h and --version work in any position\n"
+      "\t\tLong options, anywhere after the data file:\n"
+      "\t\t  --decimal-comma = ',' is the decimal point of values\n"
+      "\t\t  --blanks = values split at runs of blanks and tabs (delimited)\n"
+      "\t\t  --month-first = dates are MM/DD/YYYY\n"
+      "\t\t  --nan = a value not in the line is written as NaN, not 0\n"
+      "\t\t  --strict = a file that draws any warning is not converted\n"
+      "\t\t  --quiet = the same as /q\n"
       "\t\tLines end at LF, CR LF, a lone CR or NUL bytes; UTF-16 files are read as such\n"
       "\t\tTimes may also be written HH:MM:SS,fff and 1:05:07 PM\n"
       "\t\tExit status: 0 converted, 1 a file failed or none was found, 255 usage,\n"

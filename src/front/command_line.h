@@ -15,17 +15,19 @@ struct OptionReport {
 
 // Reads the option arguments (the optional arguments that name no data file)
 // in order into `options`, which keeps its values for anything not given.
-// An argument that starts with neither '/' nor, if longer than one character,
-// '-' sets the separator: "\t" as typed is TAB, anything else its first
-// character. Returns false when any argument
-// is invalid: more than four of them, an empty one, an unknown "/" option
-// (known: /e, /i, /f, /q by their second letter in either case), an /i or /f
-// bound with fewer than three fields, or an argument of two or more characters
-// starting with '-' (no long option is known). Every argument is examined even
-// after an invalid one; `report` says why each invalid one is, and which
-// arguments were read differently than they read: an /i or /f bound (a third
-// character other than ':', a field that is not a number), a separator of more
-// than one character.
+// An argument of two or more characters that starts with '-' is a long option
+// ("--month-first"), written out in full, without a value; long options may
+// stand anywhere and do not count toward the four other arguments. Of those,
+// one that does not start with '/' sets the separator: "\t" as typed
+// is TAB, anything else its first character. Returns false when any argument
+// is invalid: more than four that are not long options, an empty one, an
+// unknown "/" option (known: /e, /i, /f, /q by their second letter in either
+// case), an /i or /f bound with fewer than three fields, an unknown long
+// option, a separator argument with --blanks, or ',' as the separator with
+// --decimal-comma. Every argument is examined even after an invalid one;
+// `report` says why each invalid one is, and which arguments were read
+// differently than they read: an /i or /f bound (a third character other than
+// ':', a field that is not a number), a separator of more than one character.
 bool parse_options(const std::vector<std::string>& arguments, ConversionOptions& options,
                    OptionReport& report);
 

@@ -60,6 +60,14 @@ TEST(ParseOptionsTest, ReadsEveryOptionalArgument) {
       {{"/f:::", "/e"}, {false, '\t', true, false, zero, false, zero}},
       {{"-e", "--quiet"}, {false, '\t', false, false, zero, false, zero}},
       {{"-i:08:00:00", "--strict"}, {false, '\t', false, false, zero, false, zero}},
+      // Long options stand anywhere and do not count toward the four others.
+      {{"--strict", ";", "/e", "--month-first", "/i:1:2:3", "/f:4:5:6", "--nan", "--strict"},
+       {true, ';', true, true, {1, 2, 3}, true, {4, 5, 6}}},
+      {{"--blanks", "/q", "/q", "/q", "/q"}, {true, '\t', true, false, zero, false, zero}},
+      {{"--blanks", "\\t"}, {false, '\t', true, false, zero, false, zero}},
+      {{",", "--decimal-comma"}, {false, ',', false, false, zero, false, zero}},
+      {{"--decimal-comma", ";", ","}, {false, ',', false, false, zero, false, zero}},
+      {{"--decimal-comma", ",", ";"}, {true, ';', false, false, zero, false, zero}},
   };
   for (const auto& c : cases) {
     ConversionOptions options;
@@ -98,6 +106,8 @@ TEST(ParseOptionsTest, TellsHowAnArgumentIsReadOrWhyNot) {
       {"-F17:00:00", "'-F17:00:00' is not an option; did you mean '/F17:00:00'?", ""},
       {"--end", "'--end' is not an option", ""},
       {"--", "'--' is not an option", ""},
+      {"--nan=1", "'--nan=1' is not an option; '--nan' takes no value", ""},
+      {"--month", "'--month' is not an option", ""},
   };
   for (const auto& c : cases) {
     ConversionOptions options;

@@ -175,6 +175,7 @@ int run_converter(int argc, char** argv) {
   }
   TimeZone zone = load_system_time_zone();
   check_time_zone(environment, warnings);
+  warnings.run_warned = any_warning(warnings);
   auto tags = std::make_unique<TagTable>();
   for (const std::string& file : files) {
     const ConversionResult result = convert_file(file, options, *tags, zone, warnings);

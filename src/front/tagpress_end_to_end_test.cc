@@ -85,6 +85,53 @@ TEST_F(TagpressTest, AnswersTheCommandLine) {
   }
 }
 
+TEST_F(TagpressTest, ReadsTheLongOptions) {
+  const std::string clean = "05/03/2015 10:20:30 1\n", back = "05/03/2015 10:20:29 1\n";
+  const std::string log = "log.txt", us = "03/25/2015 10:20:30 1\n03/24/2015 10:20:30 1\n";
+  write_file(dir_ / "log.HDR", "1\nT\n");
+  const std::string tag = "\n* Creating file log.HST\n   Tag = T \n", usage = kBanner + kUsage;
+  const std::string one = tag + counter(1);
+  const std::string held = "\n    Warnings in file, not converted: log.txt\n";
+  const std::string skipped = "\n    Skipped malformed lines: 1 (first at line 1)";
+  const uint64_t mar5 = ticks(2015, 3, 5, 10, 20, 30), mar25 = ticks(2015, 3, 25, 10, 20, 30);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;          // after the banner, or the whole output when it starts with it
+    std::string err;          // a part of standard error; empty: nothing there
+    std::string log = {};     // the data file; empty for a usage error
+    uint64_t first_time = 0;  // of the new history file; 0: the old one stays, no temporary file
+  } cases[] = {
+      {{log, "--month-first"}, 0, tag + counter(2) + "\n\n", "dates day-first\n", us, mar25},
+      {{log, "--strict"}, 1, tag + counter(2) + held + "\n\n", "dates month-first\n", clean + back},
+      {{log, "--strict"}, 1, tag + counter(2) + skipped + held + "\n\n", "(no date", "x\n" + clean},
+      // A warning about the options, told once, holds back every file of the run.
+      {{log, "x;", "--strict", log}, 1, one + held + one + held + "\n\n", "'x;' is read as", clean},
+      {{log, "--strict", "--strict"}, 0, one + "\n\n", "", clean, mar5},
+      // Long options do not count toward the four others.
+      {{log, "\\t", "/i:0:0:0", "/f:23:0:0", "/e", "--quiet"}, 0, tag + "\n\n", "", clean, mar5},
+      // Rows of --decimal-comma, --blanks and --nan go here.
+      {{log, ",", "--decimal-comma"}, 255, usage, ": it cannot be the separator too\n"},
+      {{log, "--blanks", "/e", ";"}, 255, usage, "no separator argument, and ';' is one\n"},
+      {{log, "--word"}, 255, usage, "tagpress: '--word' is not an option\n"},
+      {{log, "--nan=1"}, 255, usage, "'--nan=1' is not an option; '--nan' takes no value\n"},
+      {{"--strict", log}, 255, usage, "'--strict' is an option, not a data file; the data file"},
+  };
+  for (const auto& c : cases) {
+    write_file(dir_ / "log.txt", c.log);
+    write_file(dir_ / "log.HST", "precious");
+    const RunResult r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    EXPECT_EQ(r.out, c.out.starts_with(kBanner) ? c.out : kBanner + c.out) << c.args[1];
+    EXPECT_TRUE(c.err.empty() ? r.err.empty() : r.err.find(c.err) != std::string::npos) << r.err;
+    const std::string hst = read_file(dir_ / "log.HST");
+    const size_t header = u64(hst, 0) >> 16 & 0xFFFF;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 3) << c.args[1];
+    EXPECT_EQ(c.first_time ? u64(hst + std::string(8, '\0'), header) : 0, c.first_time);
+    EXPECT_EQ(c.first_time == 0 ? hst : "precious", "precious") << c.args[1];
+  }
+}
+
 TEST_F(TagpressTest, ReportsEveryFailureAndKeepsOldHistoryFiles) {
   SKIP_ON_WINDOWS("old.HST and old.hSt name one file, and no mode makes a file unreadable");
 #if !TAGPRESS_TESTS_ON_WINDOWS

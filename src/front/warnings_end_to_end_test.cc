@@ -61,7 +61,8 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
            fixed2,
        {},
        1,
-       "tagpress: w.txt:1: skipped malformed line (month 13 out of range): '05/13/2015 10:00:00'\n"
+       "tagpress: w.txt:1: skipped malformed line (month 13 out of range; if the dates are "
+       "MM/DD/YYYY, use --month-first): '05/13/2015 10:00:00'\n"
        "tagpress: w.txt:2: skipped malformed line (day 29 out of range in 02/2015): "
        "'29/02/2015 10:00:00'\n"
        "tagpress: w.txt:3: skipped malformed line (hour 24 out of range): '05/03/2015 24:00:00'\n"
@@ -71,6 +72,13 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "start): '2015-03-05 10:00:00'\n"
        "tagpress: w.txt:6: skipped malformed line (the '.' after the seconds is not followed by "
        "digits): '05/03/2015 10:00:00.x'\n"},
+      {"a day that is no month: no month-first hint",
+       "0\n",
+       "13/25/2015 10:00:00\n" + kStamp + "\n",
+       {},
+       1,
+       "tagpress: w.txt:1: skipped malformed line (month 25 out of range): '13/25/2015 "
+       "10:00:00'\n"},
       {"12-hour clock",
        "2\nA\nB\n",
        "05/03/2015 13:05:07 PM\t      1.25\t      -3.5\n05/03/2015 13:05:08 am\t         1\t 2\n"
