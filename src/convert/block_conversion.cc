@@ -68,6 +68,9 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
   const TagTable& tags = *settings.tags;
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
+  const ValueSyntax syntax{options.decimal_comma, options.blanks, options.nan};
+  // With --blanks the timestamp's separator is the blank.
+  const char separator = options.blanks ? ' ' : options.separator;
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
   bool check_alignment = true;
   r.used = 0;
@@ -110,13 +113,13 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     LineTimestamp stamp;
     size_t values_column;
     bool marked_24_hour;
-    if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp,
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, separator, stamp,
                                                values_column, worker.stamp_cache, marked_24_hour)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         note_malformed(r, number);
         warn_malformed_line(r.warnings, place, {line.data, line.size},
                             line.too_long ? MalformedReason::kTooLong : MalformedReason::kTimestamp,
-                            options.separator);
+                            separator);
       }
       continue;
     }
@@ -133,7 +136,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     if (instant < kFirstTicksMillisecond) {
       note_malformed(r, number);
       warn_malformed_line(r.warnings, place, {line.data, line.size}, MalformedReason::kBefore1601,
-                          options.separator);
+                          separator);
       continue;
     }
     ++r.valid;
@@ -161,28 +164,30 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     double* const values = record_values(record);
     LayoutFindings findings;
     if (options.delimited) {
-      extract_line_values(line.data, line.size, limit, values_column, count, options.separator,
-                          values, findings, worker.shapes);
-      if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
+      extract_line_values(line.data, line.size, limit, values_column, count, separator, values,
+                          findings, worker.shapes, syntax);
+      if (findings.fields >= 0) {
+        warn_field_count(r.warnings, place, findings.fields, count, options.nan);
+      }
       if (findings.not_a_number >= 0) {
-        warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,
-                         options.separator, findings.not_a_number, count, values);
+        warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column, separator,
+                         findings.not_a_number, count, values, syntax);
       }
       if (findings.empty >= 0) {
-        warn_empty_fields(r.warnings, place, {line.data, line.size}, values_column,
-                          options.separator, findings.empty, tags);
+        warn_empty_fields(r.warnings, place, {line.data, line.size}, values_column, separator,
+                          findings.empty, tags, syntax);
       }
     } else {
       extract_fixed_values(line.data, line.size, values_column, count, values, findings,
-                           worker.shapes);
+                           worker.shapes, syntax);
       if (findings.unusual >= 0) [[unlikely]] {
         warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
-                                  findings.unusual, values, tags, check_alignment);
+                                  findings.unusual, values, tags, check_alignment, syntax);
       }
     }
     if (findings.out_of_range >= 0) [[unlikely]] {
       warn_out_of_range(r.warnings, place, {line.data, line.size}, values_column, options.delimited,
-                        options.separator, findings.out_of_range, values, tags);
+                        separator, findings.out_of_range, values, tags, syntax);
     }
     if (leading) r.leading.back().record = r.used;
     encode_record_time(record, ticks_from_milliseconds(instant));
