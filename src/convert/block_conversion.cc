@@ -69,6 +69,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
   const ValueSyntax syntax{options.decimal_comma, options.blanks, options.nan};
+  const bool plain_syntax = !syntax.decimal_comma && !syntax.blanks && !syntax.nan;
   // With --blanks the timestamp's separator is the blank.
   const char separator = options.blanks ? ' ' : options.separator;
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
@@ -164,8 +165,13 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     double* const values = record_values(record);
     LayoutFindings findings;
     if (options.delimited) {
-      extract_line_values(line.data, line.size, limit, values_column, count, separator, values,
-                          findings, worker.shapes, syntax);
+      if (plain_syntax) [[likely]] {
+        extract_line_values(line.data, line.size, limit, values_column, count, separator, values,
+                            findings, worker.shapes);
+      } else {
+        extract_line_values(line.data, line.size, limit, values_column, count, separator, values,
+                            findings, worker.shapes, syntax);
+      }
       if (findings.fields >= 0) {
         warn_field_count(r.warnings, place, findings.fields, count, options.nan);
       }
@@ -178,8 +184,13 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
                           findings.empty, tags, syntax);
       }
     } else {
-      extract_fixed_values(line.data, line.size, values_column, count, values, findings,
-                           worker.shapes, syntax);
+      if (plain_syntax) [[likely]] {
+        extract_fixed_values(line.data, line.size, values_column, count, values, findings,
+                             worker.shapes);
+      } else {
+        extract_fixed_values(line.data, line.size, values_column, count, values, findings,
+                             worker.shapes, syntax);
+      }
       if (findings.unusual >= 0) [[unlikely]] {
         warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
                                   findings.unusual, values, tags, check_alignment, syntax);

@@ -139,7 +139,7 @@ void fixed_values(const char* line, size_t size, size_t start, int count, double
 }
 
 template <char kDot, bool kNan>
-void separated_values(const char* line, size_t size, const char* limit, size_t start, int count,
+[[gnu::always_inline]] inline void separated_values(const char* line, size_t size, const char* limit, size_t start, int count,
                       char separator, double* values, LayoutFindings& findings,
                       FieldShapes& shapes) {
   if (count <= 0) return;
@@ -281,10 +281,15 @@ bool stops_at_decimal_comma(const char* p, const char* end) {
 }
 
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
+                          LayoutFindings& findings, FieldShapes& shapes) {
+  fixed_values<'.', false>(line, size, start, count, values, findings, shapes);
+}
+
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings, FieldShapes& shapes,
                           const ValueSyntax& syntax) {
-  if (!syntax.decimal_comma && !syntax.nan) [[likely]] {
-    fixed_values<'.', false>(line, size, start, count, values, findings, shapes);
+  if (!syntax.decimal_comma && !syntax.nan) {
+    extract_fixed_values(line, size, start, count, values, findings, shapes);
   } else if (!syntax.decimal_comma) {
     fixed_values<'.', true>(line, size, start, count, values, findings, shapes);
   } else if (!syntax.nan) {
@@ -303,6 +308,13 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
 
 void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
                          char separator, double* values, LayoutFindings& findings,
+                         FieldShapes& shapes) {
+  separated_values<'.', false>(line, size, limit, start, count, separator, values, findings,
+                               shapes);
+}
+
+void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
+                         char separator, double* values, LayoutFindings& findings,
                          FieldShapes& shapes, const ValueSyntax& syntax) {
   const auto split = [&]<char kDot, bool kNan>() {
     if (syntax.blanks) {
@@ -313,9 +325,8 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
                                    shapes);
     }
   };
-  if (!syntax.decimal_comma && !syntax.nan && !syntax.blanks) [[likely]] {
-    separated_values<'.', false>(line, size, limit, start, count, separator, values, findings,
-                                 shapes);
+  if (!syntax.decimal_comma && !syntax.nan && !syntax.blanks) {
+    extract_line_values(line, size, limit, start, count, separator, values, findings, shapes);
   } else if (!syntax.decimal_comma) {
     syntax.nan ? split.template operator()<'.', true>() : split.template operator()<'.', false>();
   } else {
