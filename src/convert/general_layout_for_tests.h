@@ -15,7 +15,8 @@ namespace general_layout {
 // read_number with the decimal point of `syntax`.
 inline double read_value(const ValueSyntax& syntax, const char* p, const char* end,
                          const char*& stop) {
-  return syntax.decimal_comma ? read_number<','>(p, end, end, stop) : read_number(p, end, end, stop);
+  return syntax.decimal_comma ? read_number<','>(p, end, end, stop)
+                              : read_number(p, end, end, stop);
 }
 
 // extract_fixed_values, one read_number per field.

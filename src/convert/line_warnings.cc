@@ -117,8 +117,8 @@ std::string layout_advice(std::string_view line, size_t start, size_t column,
   if (stop != rest.data() && stop < end && !(*stop == ' ' && stop + 1 < end && stop[1] == ' ') &&
       splits_into_numbers(rest, *stop, false, dot)) {
     return *stop == '\t' ? "; for a delimited file use /e"
-                         : join({"; for values separated by ", quote_line({stop, 1}), " use /e with ",
-                                 quote_line({stop, 1}), " as the separator"});
+                         : join({"; for values separated by ", quote_line({stop, 1}),
+                                 " use /e with ", quote_line({stop, 1}), " as the separator"});
   }
   if (splits_into_numbers(rest, ' ', true, dot)) {
     return "; for values separated by runs of blanks use --blanks";
@@ -147,12 +147,11 @@ void warn_unusual_fixed_fields(Warnings& w, LinePlace place, std::string_view li
         break;
       case FieldFault::kBlank:
         if (!count_warning(w, WarningKind::kBlankField)) break;
-        show_warning(
-            w, WarningKind::kBlankField, place.path, place.number,
-            tag_columns(column, k, tags) + " are blank; read as " +
-                (values[k] == 0.0 || syntax.nan
-                     ? value_text(values[k])
-                     : value_text(values[k]) + ", the next number after them"));
+        show_warning(w, WarningKind::kBlankField, place.path, place.number,
+                     tag_columns(column, k, tags) + " are blank; read as " +
+                         (values[k] == 0.0 || syntax.nan
+                              ? value_text(values[k])
+                              : value_text(values[k]) + ", the next number after them"));
         break;
       case FieldFault::kNotANumber:
         if (!count_warning(w, WarningKind::kNotANumber)) break;
@@ -202,12 +201,12 @@ void warn_non_numbers(Warnings& w, LinePlace place, std::string_view line, size_
         !count_warning(w, WarningKind::kNotANumber)) {
       return;
     }
-    const bool comma = !syntax.decimal_comma &&
-                       stops_at_decimal_comma(field.data(), field.data() + field.size());
-    show_warning(w, WarningKind::kNotANumber, place.path, place.number,
-                 join({"field ", std::to_string(k + 1), " ", quote_line(field),
-                       " is not a number; read as ", value_text(values[k]),
-                       comma ? "; for decimal commas use --decimal-comma" : ""}));
+    const bool comma =
+        !syntax.decimal_comma && stops_at_decimal_comma(field.data(), field.data() + field.size());
+    show_warning(
+        w, WarningKind::kNotANumber, place.path, place.number,
+        join({"field ", std::to_string(k + 1), " ", quote_line(field), " is not a number; read as ",
+              value_text(values[k]), comma ? "; for decimal commas use --decimal-comma" : ""}));
   });
 }
 
@@ -221,17 +220,18 @@ std::string numbered_name(int tag, const TagTable& tags) {
 }  // namespace
 
 void warn_empty_fields(Warnings& w, LinePlace place, std::string_view line, size_t start,
-                       char separator, int first, const TagTable& tags,
-                       const ValueSyntax& syntax) {
+                       char separator, int first, const TagTable& tags, const ValueSyntax& syntax) {
   if (!count_warning(w, WarningKind::kEmptyField)) return;
   // The first few tags by name, the rest by their number.
   constexpr int kNamed = 10;
   std::string named;
   int empty = 0;
-  visit_fields(line, start, separator, syntax, first, tags.count, [&](int k, std::string_view field) {
-    if (!all_space(field.data(), field.data() + field.size())) return;
-    if (empty++ < kNamed) named += join({empty > 1 ? ", " : "", numbered_name(k, tags)});
-  });
+  visit_fields(line, start, separator, syntax, first, tags.count,
+               [&](int k, std::string_view field) {
+                 if (!all_space(field.data(), field.data() + field.size())) return;
+                 if (empty++ < kNamed)
+                   named += join({empty > 1 ? ", " : "", numbered_name(k, tags)});
+               });
   const std::string more = empty > kNamed ? " and " + std::to_string(empty - kNamed) + " more" : "";
   show_warning(w, WarningKind::kEmptyField, place.path, place.number,
                join({empty == 1 ? "empty field for tag " : "empty fields for tags ", named, more,

@@ -38,8 +38,7 @@ void warn_unusual_fixed_fields(Warnings& warnings, LinePlace place, std::string_
 
 // A delimited line with `fields` fields for `count` tags; with `nan` the
 // missing tags read NaN.
-void warn_field_count(Warnings& warnings, LinePlace place, int fields, int count,
-                      bool nan = false);
+void warn_field_count(Warnings& warnings, LinePlace place, int fields, int count, bool nan = false);
 
 // Every delimited field of the text from `start` on, from field `first` on
 // (LayoutFindings::not_a_number) up to the last of `count` tags, that is not

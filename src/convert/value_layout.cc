@@ -21,7 +21,8 @@ constexpr size_t kFieldWidth = 10;
 template <char kDot>
 constexpr std::array<bool, 256> kContinuesNumber = [] {
   std::array<bool, 256> table{};
-  for (const char c : std::string_view("0123456789eEdD")) table[static_cast<unsigned char>(c)] = true;
+  for (const char c : std::string_view("0123456789eEdD"))
+    table[static_cast<unsigned char>(c)] = true;
   table[static_cast<unsigned char>(kDot)] = true;
   return table;
 }();
@@ -100,9 +101,8 @@ template <bool kBlank>
 #if defined(__SSE2__)
   while (p < end && limit - p >= 16) {
     const __m128i bytes = plain_field::load(p);
-    const unsigned blank = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
-                                       _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t')))));
+    const unsigned blank = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t')))));
     const unsigned found = kBlank ? blank : ~blank & 0xFFFF;
     if (found != 0) return std::min(p + __builtin_ctz(found), end);
     p += 16;
@@ -139,9 +139,10 @@ void fixed_values(const char* line, size_t size, size_t start, int count, double
 }
 
 template <char kDot, bool kNan>
-[[gnu::always_inline]] inline void separated_values(const char* line, size_t size, const char* limit, size_t start, int count,
-                      char separator, double* values, LayoutFindings& findings,
-                      FieldShapes& shapes) {
+[[gnu::always_inline]] inline void separated_values(const char* line, size_t size,
+                                                    const char* limit, size_t start, int count,
+                                                    char separator, double* values,
+                                                    LayoutFindings& findings, FieldShapes& shapes) {
   if (count <= 0) return;
   const char* const end = line + size;
   const char* field = line + (start < size ? start : size);
@@ -318,8 +319,7 @@ void extract_line_values(const char* line, size_t size, const char* limit, size_
                          FieldShapes& shapes, const ValueSyntax& syntax) {
   const auto split = [&]<char kDot, bool kNan>() {
     if (syntax.blanks) {
-      blank_separated_values<kDot, kNan>(line, size, limit, start, count, values, findings,
-                                         shapes);
+      blank_separated_values<kDot, kNan>(line, size, limit, start, count, values, findings, shapes);
     } else {
       separated_values<kDot, kNan>(line, size, limit, start, count, separator, values, findings,
                                    shapes);

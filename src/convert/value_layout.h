@@ -72,8 +72,7 @@ bool delimited_field_is_number(const char* field, const char* field_end, const c
 
 // Whether the number at the start of [p, end) lies beyond binary64's range;
 // `number` receives its text, without the white space before it.
-bool number_beyond_range(const char* p, const char* end, std::string_view& number,
-                         char dot = '.');
+bool number_beyond_range(const char* p, const char* end, std::string_view& number, char dot = '.');
 
 // Whether the number at the start of [p, end), read with '.' as the decimal
 // point, stops at a ',' that stands between digits: a decimal comma.
@@ -102,8 +101,7 @@ struct FieldShapes {
 // whose columns are blank or lie beyond the line's end, or whose text does
 // not begin a number, reads kMissingValue.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
-                          LayoutFindings& findings, FieldShapes& shapes,
-                          const ValueSyntax& syntax);
+                          LayoutFindings& findings, FieldShapes& shapes, const ValueSyntax& syntax);
 
 // extract_fixed_values with the default ValueSyntax, as fast as it gets.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,

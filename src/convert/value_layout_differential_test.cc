@@ -201,11 +201,11 @@ TEST(ValueLayoutDifferentialTest, DelimitedReadsAsTheGeneralReader) {
       } else if (k > 0) {
         line += separator;
       }
-      std::string field = make.below(10) == 0
-                              ? std::string(static_cast<size_t>(make.below(20)), make.noise())
-                          : make.below(3) == 0 ? std::string(static_cast<size_t>(make.below(3)), ' ') +
-                                                     make.number(syntax)
-                                               : make.next(last[k]);
+      std::string field =
+          make.below(10) == 0 ? std::string(static_cast<size_t>(make.below(20)), make.noise())
+          : make.below(3) == 0
+              ? std::string(static_cast<size_t>(make.below(3)), ' ') + make.number(syntax)
+              : make.next(last[k]);
       last[k] = field;
       line += field;
     }

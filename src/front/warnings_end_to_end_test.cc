@@ -31,7 +31,12 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
   } cases[] = {
       {"clean", "2\nA\nB\n", fixed2 + "\n" + fixed2, {}, 2, ""},
       {"clean delimited", "2\nA\nB\n", kStamp + ";1;2\n", {"/e", ";"}, 1, ""},
-      {"NUL-padded line ends", "0\n", kStamp + std::string("\0\0\r\n", 4) + kStamp + "\n", {}, 2, ""},
+      {"NUL-padded line ends",
+       "0\n",
+       kStamp + std::string("\0\0\r\n", 4) + kStamp + "\n",
+       {},
+       2,
+       ""},
       {"power cut",
        "0\n",
        kStamp + std::string("\0\0\0", 3) + kStamp + std::string("\0", 1) + kStamp + "\n",
