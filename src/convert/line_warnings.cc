@@ -1,5 +1,6 @@
 #include "convert/line_warnings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -75,7 +76,9 @@ void visit_fields(std::string_view line, size_t start, char separator, const Val
       const char* const field_end = blank_field_end(rest.data(), rest.data() + rest.size());
       if (field_end == nullptr) return;
       end = static_cast<size_t>(field_end - rest.data());
-      if (k >= first) visit(k, rest.substr(0, end));
+      // Shown without the blanks before it, which read as nothing.
+      const size_t text = std::min(end, rest.find_first_not_of(" \t"));
+      if (k >= first) visit(k, rest.substr(text, end - text));
       rest.remove_prefix(end);
       continue;
     }

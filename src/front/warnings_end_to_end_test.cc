@@ -197,7 +197,7 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        {"--blanks", "--nan", "--decimal-comma"},
        1,
        "tagpress: w.txt:1: 2 fields for 3 tags: the remaining tags read NaN\n"
-       "tagpress: w.txt:1: field 2 '  x' is not a number; read as NaN\n"},
+       "tagpress: w.txt:1: field 2 'x' is not a number; read as NaN\n"},
       {"empty fields with --nan",
        "3\nA\nB\nC\n",
        kStamp + ";1;;x\n" + kStamp + "\n",
