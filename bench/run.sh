@@ -530,9 +530,9 @@ target "fixed-8, 1 thread, vs baseline" "$(ratio "${extra[base_t1]:-}" "${extra[
   "%.2fx" ">=" 1.5
 target "delimited-8 (/e), 1 thread, vs baseline" \
   "$(ratio "${extra[base_delim_t1]:-}" "${extra[delim_t1]}")" "%.2fx" ">=" 1.3
-target "decimal-comma-8 time / fixed-8 time" \
+target "decimal-comma-8 / fixed-8, time" \
   "$(ratio "${tp_time[decimal-comma-8x$n1m]}" "${tp_time[fixed-8x$n1m]}")" "%.2fx" "<=" 1.3
-target "blanks-8 (--blanks) time / delimited-8 (/e) time" \
+target "blanks-8 (--blanks) / delimited-8 (/e), time" \
   "$(ratio "${tp_time[blanks-8x$n1m]}" "${tp_time[delimited-8x$n1m]}")" "%.2fx" "<=" 1.3
 target "fixed-8, default threads, vs baseline" \
   "$(ratio "${extra[base_default]:-}" "${extra[default]}")" "%.2fx" ">=" 1.25
