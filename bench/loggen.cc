@@ -1,12 +1,16 @@
 // loggen: writes a synthetic measurement log and its tag header for the benchmark.
 //
-//   loggen OUT.txt [--tags N] [--lines N] [--delimited] [--fractions] [--seed N]
+//   loggen OUT.txt [--tags N] [--lines N] [--delimited] [--fractions] [--decimal-comma]
+//                  [--blanks] [--seed N]
 //
 // One sample a second from 01/01/2015 00:00:00, dates day first. Each tag is a
 // random walk around a level that suits its kind of quantity. The fixed-width
 // layout writes each value like printf("\t%10.4f"), the delimited one like
 // printf("\t%.9g"). With --fractions each time carries ".fff" milliseconds.
+// --decimal-comma writes ',' for the values' decimal point; --blanks aligns the
+// fixed-width values with blanks, like printf("  %10.4f").
 // OUT.HDR (the name up to its last '.', plus ".HDR") is written beside OUT.txt.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +28,8 @@ struct Options {
   long long lines = 1'000'000;
   bool delimited = false;
   bool fractions = false;
+  bool decimal_comma = false;
+  bool blanks = false;
   uint64_t seed = 1;
 };
 
@@ -38,6 +44,10 @@ bool parse_options(int argc, char** argv, Options& options) {
       options.delimited = true;
     } else if (arg == "--fractions") {
       options.fractions = true;
+    } else if (arg == "--decimal-comma") {
+      options.decimal_comma = true;
+    } else if (arg == "--blanks") {
+      options.blanks = true;
     } else if (arg == "--tags" && has_value && parse_count(argv[++i], 1, 250, number)) {
       options.tags = static_cast<int>(number);
     } else if (arg == "--lines" && has_value && parse_count(argv[++i], 0, 1LL << 40, number)) {
@@ -83,7 +93,7 @@ bool write_log(const Options& options, std::vector<Tag>& tags, Random& random) {
   if (file == nullptr) return false;
   constexpr size_t kBufferSize = 8 << 20;
   // Longest line: 24 columns of time, then per value a separator and at most 16 characters.
-  const size_t max_line = 24 + tags.size() * 17 + 1;
+  const size_t max_line = 24 + tags.size() * 18 + 1;
   std::vector<char> buffer(kBufferSize + max_line);
   char* const limit = buffer.data() + buffer.size();
   char* out = buffer.data();
@@ -98,7 +108,21 @@ bool write_log(const Options& options, std::vector<Tag>& tags, Random& random) {
       *out++ = static_cast<char>('0' + ms / 100);
       out = put_two_digits(out, ms % 100);
     }
+    char* const values = out;
     out = put_values(out, limit, tags, random, options.delimited);
+    for (char* p = values; p < out; ++p) {
+      if (options.decimal_comma && *p == '.') *p = ',';
+    }
+    if (options.blanks) {
+      // Each TAB before a value becomes two blanks, from the back.
+      const ptrdiff_t tabs = std::count(values, out, '\t');
+      char* to = out + tabs;
+      for (char* p = out; p-- > values;) {
+        *--to = *p == '\t' ? ' ' : *p;
+        if (*p == '\t') *--to = ' ';
+      }
+      out += tabs;
+    }
     *out++ = '\n';
     if (out - buffer.data() >= static_cast<ptrdiff_t>(kBufferSize)) {
       const size_t size = static_cast<size_t>(out - buffer.data());
@@ -118,7 +142,7 @@ int main(int argc, char** argv) {
   if (!parse_options(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: loggen OUT.txt [--tags N] [--lines N] [--delimited] [--fractions] "
-                 "[--seed N]\n");
+                 "[--decimal-comma] [--blanks] [--seed N]\n");
     return 2;
   }
   Random random = random_for_seed(options.seed);

@@ -114,6 +114,8 @@ generate fixed8_$l4m --tags 8 --lines $l4m
 generate delim8_$l1m --tags 8 --lines $l1m --delimited
 generate fixed64_$l250k --tags 64 --lines $l250k
 generate frac8_$l1m --tags 8 --lines $l1m --fractions
+generate comma8_$l1m --tags 8 --lines $l1m --decimal-comma
+generate blanks8_$l1m --tags 8 --lines $l1m --blanks
 
 # --- timing ----------------------------------------------------------------
 # time_run MODE USAGE-FILE FRESH PROGRAM ARGS...: runs PROGRAM in $data, standard
@@ -298,6 +300,10 @@ scenario "delimited-8x$n1m" delim8_$l1m file compare /e
 scenario "fixed-64x$n250k" fixed64_$l250k file compare
 scenario "fractions-8x$n1m" frac8_$l1m file time
 scenario "pty-8x$n1m" fixed8_$l1m pty self
+# Logs that need an option: decimal commas in fixed width, values aligned with runs of blanks.
+# No reference reads them, nor a baseline without the options.
+baseline='' scenario "decimal-comma-8x$n1m" comma8_$l1m file skip --decimal-comma
+baseline='' scenario "blanks-8x$n1m" blanks8_$l1m file skip --blanks
 
 # --- threads, the baseline and the I/O floor ---------------------------------
 # One alternation of every run the targets compare: tagpress and the baseline on
@@ -526,6 +532,10 @@ target "fixed-8, 1 thread, vs baseline" "$(ratio "${extra[base_t1]:-}" "${extra[
   "%.2fx" ">=" 1.5
 target "delimited-8 (/e), 1 thread, vs baseline" \
   "$(ratio "${extra[base_delim_t1]:-}" "${extra[delim_t1]}")" "%.2fx" ">=" 1.3
+target "decimal-comma-8 / fixed-8, time" \
+  "$(ratio "${tp_time[decimal-comma-8x$n1m]}" "${tp_time[fixed-8x$n1m]}")" "%.2fx" "<=" 1.3
+target "blanks-8 (--blanks) / delimited-8 (/e), time" \
+  "$(ratio "${tp_time[blanks-8x$n1m]}" "${tp_time[delimited-8x$n1m]}")" "%.2fx" "<=" 1.3
 target "fixed-8, default threads, vs baseline" \
   "$(ratio "${extra[base_default]:-}" "${extra[default]}")" "%.2fx" ">=" 1.25
 target "fixed-8, re-conversion over NAME.HST / fresh" "$(ratio "${extra[redo]}" "${extra[default]}")" \

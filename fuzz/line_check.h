@@ -4,7 +4,8 @@
 // file through the block reader in reads of a few bytes, give the lines of
 // the reference splitter (CR, NUL and UTF-16 shapes included).
 //
-// Input: [tags % 251] [separator] [flags: 1 = start bound, 2 = finish bound]
+// Input: [tags % 251] [separator] [flags: 1 = start bound, 2 = finish bound, 4-16 (three
+//        bits): the reader's read size less one, 32 = --decimal-comma, 64 = --blanks, 128 = --nan]
 //        [start h m s] [finish h m s] line...
 #pragma once
 
@@ -207,16 +208,16 @@ inline std::string check_delimited_values(const char* line, size_t size, size_t 
 // every value bit for bit and the same findings. The delimited layout gets
 // kBlockPadding bytes after the line, as a block gives it.
 inline std::string check_fast_paths(const char* line, size_t size, size_t start, int count,
-                                    char separator) {
+                                    char separator, const ValueSyntax& syntax) {
   const auto values = std::make_unique<double[]>(static_cast<size_t>(count) + 1);
   const auto expected = std::make_unique<double[]>(static_cast<size_t>(count) + 1);
   LayoutFindings wanted;
-  general_layout::fixed_values(line, size, start, count, expected.get(), wanted);
+  general_layout::fixed_values(line, size, start, count, expected.get(), wanted, syntax);
   // The second time, fields read by the shapes the first time left.
   const auto shapes = std::make_unique<FieldShapes>();
   for (int time = 0; time < 2; ++time) {
     LayoutFindings found;
-    extract_fixed_values(line, size, start, count, values.get(), found, *shapes);
+    extract_fixed_values(line, size, start, count, values.get(), found, *shapes, syntax);
     for (int k = 0; k < count; ++k) {
       if (!same_bits(values[k], expected[k])) return "fixed layout differs from the general reader";
     }
@@ -227,12 +228,12 @@ inline std::string check_fast_paths(const char* line, size_t size, size_t start,
   std::memcpy(padded.get(), line, size);
   std::memset(padded.get() + size, separator, kBlockPadding);
   wanted = LayoutFindings{};
-  general_layout::line_values(line, size, start, count, separator, expected.get(), wanted);
+  general_layout::line_values(line, size, start, count, separator, expected.get(), wanted, syntax);
   *shapes = FieldShapes{};
   for (int time = 0; time < 2; ++time) {
     LayoutFindings found;
     extract_line_values(padded.get(), size, padded.get() + size + kBlockPadding, start, count,
-                        separator, values.get(), found, *shapes);
+                        separator, values.get(), found, *shapes, syntax);
     for (int k = 0; k < count; ++k) {
       if (!same_bits(values[k], expected[k]))
         return "delimited layout differs from the general reader";
@@ -291,7 +292,8 @@ inline std::string check_line(const uint8_t* data, size_t size) {
   if (!broken.empty()) return broken;
   broken = check_delimited_values(line.get(), line_size, start, count, separator);
   if (!broken.empty()) return broken;
-  broken = check_fast_paths(line.get(), line_size, start, count, separator);
+  const ValueSyntax syntax{(data[2] & 32) != 0, (data[2] & 64) != 0, (data[2] & 128) != 0};
+  broken = check_fast_paths(line.get(), line_size, start, count, separator, syntax);
   if (!broken.empty()) return broken;
 
   if (parsed) {

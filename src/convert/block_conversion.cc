@@ -19,9 +19,11 @@ void note_malformed(BlockResult& r, uint64_t line) {
 [[gnu::noinline, gnu::cold]] void skip_malformed(BlockResult& r, const BlockSettings& settings,
                                                  uint64_t number, const Line& line,
                                                  MalformedReason reason) {
+  const ConversionOptions& options = *settings.options;
   note_malformed(r, number);
+  // With --blanks the timestamp was read with the blank as its separator.
   warn_malformed_line(r.warnings, {settings.data_path, number}, {line.data, line.size}, reason,
-                      settings.options->separator, settings.options->month_first);
+                      options.blanks ? ' ' : options.separator, options.month_first);
 }
 
 // The instant of a line whose local time has the instants `earlier` and `later` (equal when the
@@ -77,6 +79,10 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
   const TagTable& tags = *settings.tags;
   const int count = tags.count;
   const bool windowed = options.has_start || options.has_finish;
+  const ValueSyntax syntax{options.decimal_comma, options.blanks, options.nan};
+  const bool plain_syntax = !syntax.decimal_comma && !syntax.blanks && !syntax.nan;
+  // With --blanks the timestamp's separator is the blank.
+  const char separator = options.blanks ? ' ' : options.separator;
   // Misaligned fixed-width values are told once per file; a block looks until it finds one.
   bool check_alignment = true;
   r.used = 0;
@@ -119,7 +125,7 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     LineTimestamp stamp;
     size_t values_column;
     bool marked_24_hour;
-    if (line.too_long || !parse_line_timestamp(line.data, line.size, options.separator, stamp,
+    if (line.too_long || !parse_line_timestamp(line.data, line.size, separator, stamp,
                                                values_column, worker.stamp_cache, marked_24_hour)) {
       if (line.too_long || !all_space(line.data, line.data + line.size)) {
         skip_malformed(r, settings, number, line,
@@ -166,28 +172,40 @@ void convert_block(Block& block, const BlockSettings& settings, BlockWorker& wor
     double* const values = record_values(record);
     LayoutFindings findings;
     if (options.delimited) {
-      extract_line_values(line.data, line.size, limit, values_column, count, options.separator,
-                          values, findings, worker.shapes);
-      if (findings.fields >= 0) warn_field_count(r.warnings, place, findings.fields, count);
+      if (plain_syntax) [[likely]] {
+        extract_line_values(line.data, line.size, limit, values_column, count, separator, values,
+                            findings, worker.shapes);
+      } else {
+        extract_line_values(line.data, line.size, limit, values_column, count, separator, values,
+                            findings, worker.shapes, syntax);
+      }
+      if (findings.fields >= 0) {
+        warn_field_count(r.warnings, place, findings.fields, count, options.nan);
+      }
       if (findings.not_a_number >= 0) {
-        warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column,
-                         options.separator, findings.not_a_number, count, values);
+        warn_non_numbers(r.warnings, place, {line.data, line.size}, values_column, separator,
+                         findings.not_a_number, count, values, syntax);
       }
       if (findings.empty >= 0) {
-        warn_empty_fields(r.warnings, place, {line.data, line.size}, values_column,
-                          options.separator, findings.empty, tags);
+        warn_empty_fields(r.warnings, place, {line.data, line.size}, values_column, separator,
+                          findings.empty, tags, syntax);
       }
     } else {
-      extract_fixed_values(line.data, line.size, values_column, count, values, findings,
-                           worker.shapes);
+      if (plain_syntax) [[likely]] {
+        extract_fixed_values(line.data, line.size, values_column, count, values, findings,
+                             worker.shapes);
+      } else {
+        extract_fixed_values(line.data, line.size, values_column, count, values, findings,
+                             worker.shapes, syntax);
+      }
       if (findings.unusual >= 0) [[unlikely]] {
         warn_unusual_fixed_fields(r.warnings, place, {line.data, line.size}, values_column,
-                                  findings.unusual, values, tags, check_alignment);
+                                  findings.unusual, values, tags, check_alignment, syntax);
       }
     }
     if (findings.out_of_range >= 0) [[unlikely]] {
       warn_out_of_range(r.warnings, place, {line.data, line.size}, values_column, options.delimited,
-                        options.separator, findings.out_of_range, values, tags);
+                        separator, findings.out_of_range, values, tags, syntax);
     }
     if (leading) r.leading.back().record = r.used;
     encode_record_time(record, ticks_from_milliseconds(instant));

@@ -7,6 +7,7 @@
 
 #include "common/tag_table.h"
 #include "convert/line_timestamp.h"
+#include "convert/value_layout.h"
 #include "convert/warnings.h"
 
 // Where a warning points: the data file as named and the line's number.
@@ -31,24 +32,28 @@ void warn_marked_24_hour(Warnings& warnings, LinePlace place, const LineTimestam
 // from tag `first` on (LayoutFindings::unusual), which read as `values`: a
 // misaligned number (told when `check_alignment`, which then turns false), a
 // blank field, text that is not a number, and the line ending before a tag.
+// A misaligned number names the option or separator that would read the line.
 void warn_unusual_fixed_fields(Warnings& warnings, LinePlace place, std::string_view line,
                                size_t start, int first, const double* values, const TagTable& tags,
-                               bool& check_alignment);
+                               bool& check_alignment, const ValueSyntax& syntax = {});
 
-// A delimited line with `fields` fields for `count` tags.
-void warn_field_count(Warnings& warnings, LinePlace place, int fields, int count);
+// A delimited line with `fields` fields for `count` tags; with `nan` the
+// missing tags read NaN.
+void warn_field_count(Warnings& warnings, LinePlace place, int fields, int count, bool nan = false);
 
 // Every delimited field of the text from `start` on, from field `first` on
 // (LayoutFindings::not_a_number) up to the last of `count` tags, that is not
-// one number, with the value it read as.
+// one number, with the value it read as. Fields are split as `syntax` says.
 void warn_non_numbers(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
-                      char separator, int first, int count, const double* values);
+                      char separator, int first, int count, const double* values,
+                      const ValueSyntax& syntax = {});
 
 // The empty or blank delimited fields of the text from `start` on, from
 // field `first` on (LayoutFindings::empty) up to the last tag's, in one
-// warning: each reads 0.
+// warning: each reads 0, or NaN with `syntax.nan`.
 void warn_empty_fields(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
-                       char separator, int first, const TagTable& tags);
+                       char separator, int first, const TagTable& tags,
+                       const ValueSyntax& syntax = {});
 
 // Every number beyond binary64's range from tag `first` on
 // (LayoutFindings::out_of_range), with the value it read as: in the
@@ -56,7 +61,7 @@ void warn_empty_fields(Warnings& warnings, LinePlace place, std::string_view lin
 // one otherwise; the values start at `start`.
 void warn_out_of_range(Warnings& warnings, LinePlace place, std::string_view line, size_t start,
                        bool delimited, char separator, int first, const double* values,
-                       const TagTable& tags);
+                       const TagTable& tags, const ValueSyntax& syntax = {});
 
 // A line whose time lies before that of the line with a valid time before it; the dates were
 // read month-first when `month_first`.

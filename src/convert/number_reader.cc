@@ -25,7 +25,7 @@ constexpr int64_t kExponentClamp = 100'000'000;
 bool beyond_largest(const char* mantissa, const char* mantissa_end, int64_t whole_digits,
                     int64_t exponent) {
   int64_t place = whole_digits;  // the first nonzero digit stands for 10^(place - 1)
-  for (const char* p = mantissa; p < mantissa_end && (*p == '0' || *p == '.'); ++p) {
+  for (const char* p = mantissa; p < mantissa_end && (*p == '0' || !is_digit(*p)); ++p) {
     place -= *p == '0';
   }
   return place + exponent > 0;
@@ -33,12 +33,13 @@ bool beyond_largest(const char* mantissa, const char* mantissa_end, int64_t whol
 
 // Correctly rounded conversion of the unsigned number [mantissa, stop), its
 // digits ending at `mantissa_end` and any exponent after them. from_chars
-// reads it as it stands, or a copy when the exponent letter is 'd' or 'D'.
+// reads it as it stands, or a copy when the exponent letter is 'd' or 'D' or
+// the decimal point `dot` is not '.'.
 double read_rounded(const char* mantissa, const char* mantissa_end, const char* stop,
-                    int64_t whole_digits, int64_t exponent, bool* beyond_range) {
+                    int64_t whole_digits, int64_t exponent, bool* beyond_range, char dot) {
   double value = 0.0;
   std::from_chars_result result;
-  if (stop > mantissa_end && (*mantissa_end == 'd' || *mantissa_end == 'D')) {
+  if ((stop > mantissa_end && (*mantissa_end == 'd' || *mantissa_end == 'D')) || dot != '.') {
     char small[256];
     std::string large;
     const size_t size = static_cast<size_t>(stop - mantissa);
@@ -48,7 +49,8 @@ double read_rounded(const char* mantissa, const char* mantissa_end, const char* 
       text = large.data();
     }
     std::memcpy(text, mantissa, size);
-    text[mantissa_end - mantissa] = 'e';
+    if (stop > mantissa_end) text[mantissa_end - mantissa] = 'e';
+    if (whole_digits < mantissa_end - mantissa) text[whole_digits] = '.';
     result = std::from_chars(text, text + size, value);
   } else {
     result = std::from_chars(mantissa, stop, value);
@@ -65,7 +67,8 @@ double read_rounded(const char* mantissa, const char* mantissa_end, const char* 
 
 }  // namespace
 
-double read_general_number(const char* p, const char* end, const char*& stop, bool* beyond_range) {
+double read_general_number(const char* p, const char* end, const char*& stop, bool* beyond_range,
+                           char dot) {
   stop = p;
   while (p < end && is_space(*p)) ++p;
   bool negative = false;
@@ -80,7 +83,7 @@ double read_general_number(const char* p, const char* end, const char*& stop, bo
   const int64_t whole_digits = q - p;
   int64_t count = whole_digits;
   int64_t fraction_digits = 0;
-  if (q < end && *q == '.') {
+  if (q < end && *q == dot) {
     const char* const fraction = ++q;
     for (; q < end && is_digit(*q); ++q) digits = digits * 10 + static_cast<uint64_t>(*q - '0');
     fraction_digits = q - fraction;
@@ -117,6 +120,6 @@ double read_general_number(const char* p, const char* end, const char*& stop, bo
     }
   }
   const double value =
-      read_rounded(mantissa, mantissa_end, stop, whole_digits, exponent, beyond_range);
+      read_rounded(mantissa, mantissa_end, stop, whole_digits, exponent, beyond_range, dot);
   return negative ? -value : value;
 }

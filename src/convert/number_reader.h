@@ -14,7 +14,9 @@
 // `limit` (>= end, within the same buffer) lets the reader load whole words up
 // to it; bytes from `end` on never affect the result. `stop` receives one past
 // the number's last character, or `p` when the text does not begin a number.
-// `beyond_range` as for read_general_number.
+// `beyond_range` as for read_general_number. With `kDot` ',' the decimal point
+// is the comma, and '.' ends a number as any other byte does.
+template <char kDot = '.'>
 inline double read_number(const char* p, const char* end, const char* limit, const char*& stop,
                           bool* beyond_range = nullptr);
 
@@ -31,17 +33,23 @@ inline double read_number(const char* p, const char* end) {
 // most 2^53 and the power of ten is within 10^+-22, std::from_chars otherwise.
 // read_number's fast path hands over to it whatever is not a plain decimal.
 // `beyond_range`, when given, is set when the number lies beyond binary64's
-// range and so reads as infinity or 0 (subnormals lie within it).
+// range and so reads as infinity or 0 (subnormals lie within it). `dot` is the
+// decimal point.
 double read_general_number(const char* p, const char* end, const char*& stop,
-                           bool* beyond_range = nullptr);
+                           bool* beyond_range = nullptr, char dot = '.');
 
 // Always inlined: it is the innermost step of both value layouts' loops.
+template <char kDot>
 [[gnu::always_inline]] inline double read_number(const char* p, const char* end, const char* limit,
                                                  const char*& stop, bool* beyond_range) {
   double value;
-  if (end - p >= 24 ? plain_number::read_plain_number<true>(p, end, limit, value, stop)
-                    : plain_number::read_plain_number<false>(p, end, limit, value, stop)) {
+  if (end - p >= 24 ? plain_number::read_plain_number<true, kDot>(p, end, limit, value, stop)
+                    : plain_number::read_plain_number<false, kDot>(p, end, limit, value, stop)) {
     return value;
   }
-  return read_general_number(p, end, stop, beyond_range);
+  if constexpr (kDot == '.') {
+    return read_general_number(p, end, stop, beyond_range);
+  } else {
+    return read_general_number(p, end, stop, beyond_range, kDot);
+  }
 }

@@ -11,8 +11,11 @@
 
 namespace {
 
-double read(const std::string& text) {
-  return read_number(text.data(), text.data() + text.size());
+double read(const std::string& text, bool decimal_comma = false) {
+  const char* const end = text.data() + text.size();
+  const char* stop;
+  return decimal_comma ? read_number<','>(text.data(), end, end, stop)
+                       : read_number(text.data(), end);
 }
 
 TEST(ReadNumberTest, FollowsTheValueGrammar) {
@@ -20,8 +23,16 @@ TEST(ReadNumberTest, FollowsTheValueGrammar) {
   const struct {
     std::string text;
     double expected;
+    bool decimal_comma = false;
   } cases[] = {
       {"1.25", 1.25},
+      {"12,5", 12.5, true},
+      {"-1.5", -1.0, true},
+      {"1,5d3", 1500.0, true},
+      {"1,000000000000000000000000000000000000001", 1.0, true},  // read by from_chars
+      {"1,7976931348623157e308", std::numeric_limits<double>::max(), true},
+      {"-1,5e999", -inf, true},
+      {"0,1e-400", 0.0, true},
       {"      -3.5", -3.5},
       {"\t\n\v\f\r 7", 7.0},
       {"+.5", 0.5},
@@ -58,7 +69,7 @@ TEST(ReadNumberTest, FollowsTheValueGrammar) {
                    5),
        12.0},
   };
-  for (const auto& c : cases) EXPECT_EQ(read(c.text), c.expected) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(read(c.text, c.decimal_comma), c.expected) << c.text;
 }
 
 TEST(ReadNumberTest, KeepsTheSignOfZero) {

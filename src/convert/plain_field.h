@@ -111,7 +111,8 @@ inline double plain_value(const char* end, __m128i shifted, __m128i here, __m128
 // exact) divided by an exact power of ten, which rounds once, as read_number
 // does. kBytesBefore bytes before `end` must be readable; those before the
 // field play no part. Returns false, leaving `value` alone, for anything
-// else (length 0 or over 16 included).
+// else (length 0 or over 16 included). `kDot` is the decimal point.
+template <char kDot = '.'>
 [[gnu::always_inline]] inline bool read(const char* end, int length, double& value,
                                         Shape* learned = nullptr) {
   if (length <= 0 || length > kMaxLength) return false;
@@ -123,7 +124,7 @@ inline double plain_value(const char* end, __m128i shifted, __m128i here, __m128
       _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted), lanes_from(16 - length));
   const unsigned digit = static_cast<unsigned>(_mm_movemask_epi8(digit_lanes));
   const unsigned blank = bytes_equal(text, ' ') & field;
-  const unsigned dot = bytes_equal(text, '.') & field;
+  const unsigned dot = bytes_equal(text, kDot) & field;
   const unsigned minus = bytes_equal(text, '-') & field;
   const unsigned nonblank = field & ~blank;
   const unsigned first = nonblank & (0u - nonblank);  // the first lane that is not blank
@@ -163,6 +164,7 @@ inline constexpr bool kAvailable = true;
 struct Shape {
   int length = 0;
 };
+template <char kDot = '.'>
 inline bool read(const char*, int, double&, Shape* = nullptr) {
   return false;
 }

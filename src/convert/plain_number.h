@@ -39,8 +39,9 @@ inline uint64_t load8(const char* p, const char* end, const char* limit) {
 // optional "." with at most 7 digits, and no exponent. Returns false for
 // anything else, which the general reader then takes. With `kRoomy`, the
 // caller guarantees at least 24 bytes in [p, end), so no load needs a bound.
-// On success `stop` is one past the number's last character.
-template <bool kRoomy>
+// On success `stop` is one past the number's last character. `kDot` is the
+// decimal point.
+template <bool kRoomy, char kDot = '.'>
 inline bool read_plain_number(const char* p, const char* end, const char* limit, double& value,
                               const char*& stop) {
   const auto load = [&](const char* at) {
@@ -66,7 +67,7 @@ inline bool read_plain_number(const char* p, const char* end, const char* limit,
   p += whole_digits;
   uint64_t mantissa;
   int fraction_digits = 0;
-  if ((kRoomy || p < end) && *p == '.') {
+  if ((kRoomy || p < end) && *p == kDot) {
     ++p;
     const uint64_t fraction = load(p);
     fraction_digits = digits::digit_run(fraction);

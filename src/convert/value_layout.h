@@ -1,11 +1,33 @@
 // The two layouts of the values behind the timestamp of a data line.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "common/tag_table.h"
 #include "convert/plain_field.h"
+
+// How the values are written, beyond their layout.
+struct ValueSyntax {
+  bool decimal_comma = false;  // ',' is the decimal point of values, and '.' ends a number
+  bool blanks = false;         // delimited: fields are split at runs of blanks and tabs
+  bool nan = false;            // a value that is not in the line reads kMissingValue
+};
+
+// What a value that is not in the line reads with ValueSyntax::nan: the quiet NaN.
+inline constexpr double kMissingValue = std::bit_cast<double>(uint64_t{0x7FF8000000000000});
+
+// The decimal point of `syntax`.
+constexpr char decimal_point(const ValueSyntax& syntax) {
+  return syntax.decimal_comma ? ',' : '.';
+}
+
+// Whether `c` splits fields with ValueSyntax::blanks.
+constexpr bool is_blank_or_tab(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // What the values of one line reveal about a layout that does not fit the
 // file, for the warnings; -1 where nothing was found.
@@ -38,17 +60,32 @@ enum class FieldFault {
   kBeyondLine,  // the line ends before the field: it reads 0
 };
 
-// Why the fixed-width field at `column` of [line, line + size) is unusual.
-FieldFault fixed_field_fault(const char* line, size_t size, size_t column);
+// Why the fixed-width field at `column` of [line, line + size) is unusual,
+// read with the decimal point `dot`.
+FieldFault fixed_field_fault(const char* line, size_t size, size_t column, char dot = '.');
 
 // Whether the delimited field [field, field_end) holds one number and
 // nothing but white space around it (or nothing at all); `limit` as for
-// read_number.
-bool delimited_field_is_number(const char* field, const char* field_end, const char* limit);
+// read_number, `dot` the decimal point.
+bool delimited_field_is_number(const char* field, const char* field_end, const char* limit,
+                               char dot = '.');
 
 // Whether the number at the start of [p, end) lies beyond binary64's range;
 // `number` receives its text, without the white space before it.
-bool number_beyond_range(const char* p, const char* end, std::string_view& number);
+bool number_beyond_range(const char* p, const char* end, std::string_view& number, char dot = '.');
+
+// Whether the number at the start of [p, end), read with '.' as the decimal
+// point, stops at a ',' that stands between digits: a decimal comma.
+bool stops_at_decimal_comma(const char* p, const char* end);
+
+// With ValueSyntax::blanks, the end of the field that [p, end) begins with,
+// the blanks and tabs before it included; nullptr when only those remain.
+inline const char* blank_field_end(const char* p, const char* end) {
+  while (p < end && is_blank_or_tab(*p)) ++p;
+  if (p == end) return nullptr;
+  while (p < end && !is_blank_or_tab(*p)) ++p;
+  return p;
+}
 
 // What the fast path learned from the last plain field of each tag: the next
 // line's field of the same shape reads without the tests. One per thread.
@@ -60,12 +97,19 @@ struct FieldShapes {
 // columns of value and one of separator). Reading is not cut at 10 columns;
 // a position at or beyond the line's end reads 0.0. `findings` receives the
 // first unusual field and the first number beyond binary64's range; `shapes`
-// carries what was learned from line to line.
+// carries what was learned from line to line. With `syntax.nan`, a field
+// whose columns are blank or lie beyond the line's end, or whose text does
+// not begin a number, reads kMissingValue.
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
+                          LayoutFindings& findings, FieldShapes& shapes, const ValueSyntax& syntax);
+
+// extract_fixed_values with the default ValueSyntax, as fast as it gets.
 void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
                           LayoutFindings& findings, FieldShapes& shapes);
 
 // extract_fixed_values without the findings.
-void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values);
+void extract_fixed_values(const char* line, size_t size, size_t start, int count, double* values,
+                          const ValueSyntax& syntax = {});
 
 // Delimited layout: the text from column `start` on is split at `separator`.
 // Fields beyond `count` are ignored, an empty field reads 0.0, and when the
@@ -77,10 +121,20 @@ void extract_fixed_values(const char* line, size_t size, size_t start, int count
 // result. `findings` receives the field count, the first field that is not
 // a number, the first empty one and the first number beyond binary64's
 // range; `shapes` as for extract_fixed_values.
+// With `syntax.blanks` the fields are split at runs of blanks and tabs
+// instead, as awk splits them: blanks before the first field and after the
+// last make no field, and a field reads with the blanks before it. With
+// `syntax.nan`, a field that does not begin a number (an empty one
+// included) and every tag beyond the line's last field read kMissingValue.
+void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
+                         char separator, double* values, LayoutFindings& findings,
+                         FieldShapes& shapes, const ValueSyntax& syntax);
+
+// extract_line_values with the default ValueSyntax, as fast as it gets.
 void extract_line_values(const char* line, size_t size, const char* limit, size_t start, int count,
                          char separator, double* values, LayoutFindings& findings,
                          FieldShapes& shapes);
 
 // extract_line_values that loads nothing past the line and notes nothing.
 void extract_line_values(const char* line, size_t size, size_t start, int count, char separator,
-                         double* values);
+                         double* values, const ValueSyntax& syntax = {});

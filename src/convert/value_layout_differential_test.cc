@@ -106,6 +106,21 @@ struct TextMaker {
   // Any byte a log might hold around its numbers.
   char noise() { return " \t.-+0123456789eEdDx,\r"[below(22)]; }
 
+  // The options a file is read with: any of them, now and then.
+  ValueSyntax syntax(bool delimited) {
+    const int bits = below(3) == 0 ? 0 : below(8);
+    return {(bits & 1) != 0, delimited && (bits & 2) != 0, (bits & 4) != 0};
+  }
+
+  // number() with a decimal comma for `syntax`: '.' and ',' change places.
+  std::string number(const ValueSyntax& syntax) {
+    std::string s = number();
+    for (char& c : s) {
+      if (syntax.decimal_comma && (c == '.' || c == ',')) c = c == '.' ? ',' : '.';
+    }
+    return s;
+  }
+
   // Mostly `field` again with other digits, as the next line of a log
   // holds it; now and then with one byte changed, a near miss of its shape.
   std::string next(std::string field) {
@@ -126,14 +141,17 @@ TEST(ValueLayoutDifferentialTest, FixedWidthReadsAsTheGeneralReader) {
   std::vector<std::string> last(9);
   size_t start = 20;
   int count = 8;
+  ValueSyntax syntax;
   for (int i = 0; i < 60000; ++i) {
     if (i % 500 == 0) {
       start = starts[make.below(5)];
       count = 1 + make.below(9);
+      syntax = make.syntax(false);
+      shapes = FieldShapes{};
     }
     std::string line = make.digits(static_cast<int>(start));
     for (int k = 0; k < count; ++k) {
-      std::string field = make.below(4) == 0 ? make.number() : make.next(last[k]);
+      std::string field = make.below(4) == 0 ? make.number(syntax) : make.next(last[k]);
       if (make.below(20) == 0)
         field = std::string(static_cast<size_t>(make.below(12)), make.noise());
       if (field.size() < 10) field.insert(0, 10 - field.size(), ' ');
@@ -146,9 +164,9 @@ TEST(ValueLayoutDifferentialTest, FixedWidthReadsAsTheGeneralReader) {
 
     double values[9], expected[9];
     LayoutFindings findings, expected_findings;
-    extract_fixed_values(line.data(), line.size(), start, count, values, findings, shapes);
+    extract_fixed_values(line.data(), line.size(), start, count, values, findings, shapes, syntax);
     general_layout::fixed_values(line.data(), line.size(), start, count, expected,
-                                 expected_findings);
+                                 expected_findings, syntax);
     for (int k = 0; k < count; ++k) {
       ASSERT_TRUE(same_bits(values[k], expected[k]))
           << "'" << line << "' tag " << k << ": " << values[k] << " vs " << expected[k];
@@ -165,21 +183,29 @@ TEST(ValueLayoutDifferentialTest, DelimitedReadsAsTheGeneralReader) {
   char separator = '\t';
   size_t start = 20;
   int count = 8;
+  ValueSyntax syntax;
   for (int i = 0; i < 60000; ++i) {
     if (i % 500 == 0) {
       separator = separators[make.below(8)];
       start = make.below(3) == 0 ? static_cast<size_t>(make.below(20)) : 20;
       count = 1 + make.below(12);
+      syntax = make.syntax(true);
+      shapes = FieldShapes{};
     }
     std::string line = make.digits(static_cast<int>(start));
     const int fields = make.below(4) == 0 ? make.below(count + 3) : count;
     for (int k = 0; k < fields; ++k) {
-      if (k > 0) line += separator;
-      std::string field = make.below(10) == 0
-                              ? std::string(static_cast<size_t>(make.below(20)), make.noise())
-                          : make.below(3) == 0
-                              ? std::string(static_cast<size_t>(make.below(3)), ' ') + make.number()
-                              : make.next(last[k]);
+      // Runs of blanks and tabs, before the first field too, split them with --blanks.
+      if (syntax.blanks && (k > 0 || make.below(2) == 0)) {
+        line += std::string(static_cast<size_t>(1 + make.below(3)), " \t  "[make.below(4)]);
+      } else if (k > 0) {
+        line += separator;
+      }
+      std::string field =
+          make.below(10) == 0 ? std::string(static_cast<size_t>(make.below(20)), make.noise())
+          : make.below(3) == 0
+              ? std::string(static_cast<size_t>(make.below(3)), ' ') + make.number(syntax)
+              : make.next(last[k]);
       last[k] = field;
       line += field;
     }
@@ -192,9 +218,9 @@ TEST(ValueLayoutDifferentialTest, DelimitedReadsAsTheGeneralReader) {
     double values[12], expected[12];
     LayoutFindings findings, expected_findings;
     extract_line_values(buffer.data(), line.size(), buffer.data() + buffer.size(), start, count,
-                        separator, values, findings, shapes);
+                        separator, values, findings, shapes, syntax);
     general_layout::line_values(line.data(), line.size(), start, count, separator, expected,
-                                expected_findings);
+                                expected_findings, syntax);
     for (int k = 0; k < count; ++k) {
       ASSERT_TRUE(same_bits(values[k], expected[k]))
           << "'" << line << "' tag " << k << ": " << values[k] << " vs " << expected[k];

@@ -2,24 +2,38 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr char kStamp[] = "05/03/2015 10:20:30";
+constexpr ValueSyntax kComma{.decimal_comma = true};
+constexpr ValueSyntax kBlanks{.blanks = true};
+constexpr ValueSyntax kNan{.nan = true};
+constexpr double kNaN = kMissingValue;
 
-std::vector<double> fixed(const std::string& line, int count, size_t start = 20) {
-  std::vector<double> values(count, -99.0);
-  extract_fixed_values(line.data(), line.size(), start, count, values.data());
-  return values;
+// The values' bits: NaN compares equal to itself, and only the quiet NaN 0x7FF8000000000000 to it.
+std::vector<uint64_t> bits(const std::vector<double>& values) {
+  std::vector<uint64_t> result;
+  for (const double v : values) result.push_back(std::bit_cast<uint64_t>(v));
+  return result;
 }
 
-std::vector<double> delimited(const std::string& line, int count, char separator,
-                              size_t start = 20) {
+std::vector<uint64_t> fixed(const std::string& line, int count, size_t start = 20,
+                            const ValueSyntax& syntax = {}) {
   std::vector<double> values(count, -99.0);
-  extract_line_values(line.data(), line.size(), start, count, separator, values.data());
-  return values;
+  extract_fixed_values(line.data(), line.size(), start, count, values.data(), syntax);
+  return bits(values);
+}
+
+std::vector<uint64_t> delimited(const std::string& line, int count, char separator,
+                                size_t start = 20, const ValueSyntax& syntax = {}) {
+  std::vector<double> values(count, -99.0);
+  extract_line_values(line.data(), line.size(), start, count, separator, values.data(), syntax);
+  return bits(values);
 }
 
 TEST(FixedValuesTest, ReadsTenColumnFields) {
@@ -28,8 +42,14 @@ TEST(FixedValuesTest, ReadsTenColumnFields) {
     std::string line;
     int count;
     std::vector<double> expected;
+    ValueSyntax syntax = {};
   } cases[] = {
       {s + "\t      1.25\t      -3.5", 2, {1.25, -3.5}},
+      {s + "\t     12,50\t      -3,5", 2, {12.5, -3.5}, kComma},
+      {s + "\t      1.25\t         7", 2, {1.0, 7.0}, kComma},  // '.' ends the number
+      {s + "\t123456789,01234", 2, {123456789.01234, 1234.0}, kComma},
+      {s + "\t" + std::string(10, ' ') + "\t      1.25", 3, {kNaN, 1.25, kNaN}, kNan},
+      {s + "\t       abc\t     12abc\t      ", 4, {kNaN, 12.0, kNaN, kNaN}, kNan},
       {s + "\t" + std::string(10, ' ') + "\t      1.25", 2, {1.25, 1.25}},  // blanks take the next
       {s + "\t123456789.01234", 2, {123456789.01234, 1234.0}},              // wide values run on
       {s + "\t      1.25", 3, {1.25, 0.0, 0.0}},  // positions beyond the end
@@ -38,7 +58,9 @@ TEST(FixedValuesTest, ReadsTenColumnFields) {
       {s + "\t       abc\t       1d2", 2, {0.0, 100.0}},
       {s + "\t1.0", 0, {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(fixed(c.line, c.count), c.expected) << c.line;
+  for (const auto& c : cases) {
+    EXPECT_EQ(fixed(c.line, c.count, 20, c.syntax), bits(c.expected)) << c.line;
+  }
 }
 
 TEST(FixedValuesTest, TellsWhyAFieldIsUnusual) {
@@ -74,7 +96,7 @@ TEST(FixedValuesTest, TellsWhyAFieldIsUnusual) {
 
 TEST(FixedValuesTest, StartsBehindAFraction) {
   const std::string line = std::string(kStamp) + ".123\t      1.25\t      -3.5";
-  EXPECT_EQ(fixed(line, 2, 24), (std::vector<double>{1.25, -3.5}));
+  EXPECT_EQ(fixed(line, 2, 24), bits({1.25, -3.5}));
 }
 
 TEST(DelimitedValuesTest, SplitsAtTheSeparator) {
@@ -84,8 +106,16 @@ TEST(DelimitedValuesTest, SplitsAtTheSeparator) {
     int count;
     char separator;
     std::vector<double> expected;
+    ValueSyntax syntax = {};
   } cases[] = {
       {s + "1.5;22.75;333.125", 3, ';', {1.5, 22.75, 333.125}},
+      {s + "1,5;-22,75;3.5", 3, ';', {1.5, -22.75, 3.0}, kComma},
+      {std::string(kStamp) + "   1.5 \t 22.75\t3  ", 4, ' ', {1.5, 22.75, 3.0, 3.0}, kBlanks},
+      {std::string(kStamp) + " \t ", 2, ' ', {0.0, 0.0}, kBlanks},
+      {std::string(kStamp) + " 1,5  2", 2, ' ', {1.5, 2.0}, {true, true, false}},
+      {s + "1.5;; ;x;12abc", 6, ';', {1.5, kNaN, kNaN, kNaN, 12.0, kNaN}, kNan},
+      {std::string(kStamp), 2, ';', {kNaN, kNaN}, kNan},
+      {std::string(kStamp) + " 1 x", 3, ' ', {1.0, kNaN, kNaN}, {false, true, true}},
       {s + "1.5;22.75", 3, ';', {1.5, 22.75, 22.75}},  // the last field repeats
       {s + "1.5", 3, ';', {1.5, 1.5, 1.5}},
       {s + "1.5;;7", 2, ';', {1.5, 0.0}},          // empty field, extra field ignored
@@ -100,7 +130,7 @@ TEST(DelimitedValuesTest, SplitsAtTheSeparator) {
       {s + "1e2;-2,5;3", 3, ';', {100.0, -2.0, 3.0}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(delimited(c.line, c.count, c.separator), c.expected) << c.line;
+    EXPECT_EQ(delimited(c.line, c.count, c.separator, 20, c.syntax), bits(c.expected)) << c.line;
   }
 }
 
@@ -141,12 +171,12 @@ TEST(ValueLayoutTest, NotesEmptyFieldsAndNumbersBeyondRange) {
 TEST(DelimitedValuesTest, FieldsEndAtTheirSeparator) {
   // Without the field bound, "1" would read on into "e5" after a separator that is 'x'.
   const std::string line = std::string(kStamp) + ";1xe5";
-  EXPECT_EQ(delimited(line, 2, 'x'), (std::vector<double>{1.0, 0.0}));
+  EXPECT_EQ(delimited(line, 2, 'x'), bits({1.0, 0.0}));
 }
 
 TEST(DelimitedValuesTest, StartsBehindAFraction) {
-  EXPECT_EQ(delimited("05/03/2015 10:20:30.5;1;2", 2, ';', 22), (std::vector<double>{1.0, 2.0}));
-  EXPECT_EQ(delimited("05/03/2015 10:20:30.123;3;4", 2, ';', 24), (std::vector<double>{3.0, 4.0}));
+  EXPECT_EQ(delimited("05/03/2015 10:20:30.5;1;2", 2, ';', 22), bits({1.0, 2.0}));
+  EXPECT_EQ(delimited("05/03/2015 10:20:30.123;3;4", 2, ';', 24), bits({3.0, 4.0}));
 }
 
 TEST(DelimitedValuesTest, ReadsTheLongestLines) {
@@ -158,7 +188,7 @@ TEST(DelimitedValuesTest, ReadsTheLongestLines) {
     line += '\t' + value;
     expected.push_back(k);
   }
-  EXPECT_EQ(delimited(line, 250, '\t'), expected);
+  EXPECT_EQ(delimited(line, 250, '\t'), bits(expected));
 }
 
 }  // namespace

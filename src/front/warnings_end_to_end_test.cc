@@ -31,7 +31,12 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
   } cases[] = {
       {"clean", "2\nA\nB\n", fixed2 + "\n" + fixed2, {}, 2, ""},
       {"clean delimited", "2\nA\nB\n", kStamp + ";1;2\n", {"/e", ";"}, 1, ""},
-      {"NUL-padded line ends", "0\n", kStamp + std::string("\0\0\r\n", 4) + kStamp + "\n", {}, 2, ""},
+      {"NUL-padded line ends",
+       "0\n",
+       kStamp + std::string("\0\0\r\n", 4) + kStamp + "\n",
+       {},
+       2,
+       ""},
       {"power cut",
        "0\n",
        kStamp + std::string("\0\0\0", 3) + kStamp + std::string("\0", 1) + kStamp + "\n",
@@ -165,7 +170,50 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        {},
        1,
        "tagpress: w.txt:1: columns 32-41 of tag 2 (B) hold '      12,5': values do not line up "
-       "with the fixed-width columns; for a delimited file use /e\n"},
+       "with the fixed-width columns; for decimal commas use --decimal-comma\n"},
+      {"other separator without /e",
+       "1\nA\n",
+       kStamp + "\t1.5;22.75;3\n",
+       {},
+       1,
+       "tagpress: w.txt:1: columns 21-30 of tag 1 (A) hold '1.5;22.75;': values do not line up "
+       "with the fixed-width columns; for values separated by ';' use /e with ';' as the "
+       "separator\n"},
+      {"blank-aligned without --blanks",
+       "1\nA\n",
+       kStamp + "\t   1.5   22.75  3\n",
+       {},
+       1,
+       "tagpress: w.txt:1: columns 21-30 of tag 1 (A) hold '   1.5   2': values do not line up "
+       "with the fixed-width columns; for values separated by runs of blanks use --blanks\n"},
+      {"misaligned text",
+       "2\nA\nB\n",
+       kStamp + "\t  1.5 x     7\n",
+       {},
+       1,
+       "tagpress: w.txt:1: columns 21-30 of tag 1 (A) hold '  1.5 x   ': values do not line up "
+       "with the fixed-width columns\n"},
+      {"runs of blanks split at the blank",
+       "2\nA\nB\n",
+       kStamp + " 1.5   2\n" + kStamp + " 1.5   2\n",
+       {"--blanks"},
+       2,
+       ""},
+      {"runs of blanks with --nan",
+       "3\nA\nB\nC\n",
+       kStamp + "  1,5  x\n",
+       {"--blanks", "--nan", "--decimal-comma"},
+       1,
+       "tagpress: w.txt:1: 2 fields for 3 tags: the remaining tags read NaN\n"
+       "tagpress: w.txt:1: field 2 'x' is not a number; read as NaN\n"},
+      {"empty fields with --nan",
+       "3\nA\nB\nC\n",
+       kStamp + ";1;;x\n" + kStamp + "\n",
+       {"/e", ";", "--nan", "--decimal-comma"},
+       2,
+       "tagpress: w.txt:1: field 3 'x' is not a number; read as NaN\n"
+       "tagpress: w.txt:1: empty field for tag 2 (B): read as NaN\n"
+       "tagpress: w.txt:2: 0 fields for 3 tags: every tag reads NaN\n"},
       {"delimited fields",
        "3\nA\nB\nC\n",
        kStamp + ";1;2;3\n" + kStamp + ";1;2\n" + kStamp + ";1;2;3;4\n" + kStamp + ";1;2;3;\n" +
@@ -185,7 +233,22 @@ TEST_F(TagpressTest, WarnsOnStandardErrorAboutSuspiciousInput) {
        "tags\n"
        "tagpress: w.txt:1: field 1 '1;2' is not a number; read as 1\n"
        "tagpress: w.txt:2: field 1 'x' is not a number; read as 0\n"
-       "tagpress: w.txt:2: field 2 '2,5' is not a number; read as 2\n"},
+       "tagpress: w.txt:2: field 2 '2,5' is not a number; read as 2; for decimal commas use "
+       "--decimal-comma\n"},
+      {"decimal comma read, point not",
+       "2\nA\nB\n",
+       kStamp + ";1,5;2.5\n",
+       {"/e", ";", "--decimal-comma"},
+       1,
+       "tagpress: w.txt:1: field 2 '2.5' is not a number; read as 2\n"},
+      {"blank separator with runs of blanks",
+       "2\nA\nB\n",
+       kStamp + " 1.5   2\n",
+       {"/e", " "},
+       1,
+       "tagpress: w.txt:1: 4 fields for 2 tags: the fields beyond are ignored\n"
+       "tagpress: w.txt:1: empty field for tag 2 (B): read as 0; for values separated by runs of "
+       "blanks use --blanks\n"},
       {"empty delimited fields",
        "3\nA\nB\nC\n",
        kStamp + ";1;;\n" + kStamp + ";1;\n" + kStamp + "; ;2;3;\n",
