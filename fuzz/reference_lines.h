@@ -120,7 +120,8 @@ inline std::string check_reader_lines(std::string_view bytes, size_t read_size) 
   std::vector<ReferenceLine> read;
   size_t at = 0;
   Line line;
-  while (next_line(reader, block, at, line)) read.push_back({std::string(line.data, line.size), line.too_long});
+  while (next_line(reader, block, at, line))
+    read.push_back({std::string(line.data, line.size), line.too_long});
   close(fd);
   const std::vector<ReferenceLine> expected = reference_lines(bytes);
   if (read.size() != expected.size()) return "the reader split another number of lines";

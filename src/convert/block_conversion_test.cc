@@ -213,7 +213,7 @@ TEST(BlockJoinTest, CountsAndCapsWarningsAcrossBlocks) {
   EXPECT_EQ(capped.malformed, 24u);
   EXPECT_EQ(capped.first_malformed, 2u);
   EXPECT_EQ(capped.warnings.size(), 10u + counted_kinds);  // ten shown, then the counts
-  EXPECT_EQ(capped.warnings[10], "24");        // malformed lines come first
+  EXPECT_EQ(capped.warnings[10], "24");                    // malformed lines come first
   EXPECT_EQ(capped.warnings[9].substr(0, 4), "11: ");
 }
 

@@ -117,7 +117,8 @@ size_t take_on_utf16(BlockReader& r, char* out, size_t room) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(r.raw.get());
   const bool big = r.encoding == TextEncoding::kUtf16Be;
   const auto unit = [&](size_t at) -> uint32_t {
-    return big ? uint32_t{bytes[at]} << 8 | bytes[at + 1] : bytes[at] | uint32_t{bytes[at + 1]} << 8;
+    return big ? uint32_t{bytes[at]} << 8 | bytes[at + 1]
+               : bytes[at] | uint32_t{bytes[at + 1]} << 8;
   };
   size_t produced = 0;
   while (room - produced >= 4 && !r.at_eof) {

@@ -72,8 +72,8 @@ struct BlockReader {
   std::string carry;     // the start of a line that the last block did not end
   bool at_start = true;  // nothing read yet: a byte-order mark may come first
   bool at_eof = false;
-  int read_error = 0;     // the system's code for the read that failed, 0 while none has
-  bool skipping = false;  // dropping the rest of an overlong line
+  int read_error = 0;            // the system's code for the read that failed, 0 while none has
+  bool skipping = false;         // dropping the rest of an overlong line
   bool ended_by_ctrl_z = false;  // the text ended at a 0x1A
   TextEncoding encoding = TextEncoding::kBytes;
   // UTF-16: bytes read and not yet taken on, [raw_begin, raw_end) of `raw`.

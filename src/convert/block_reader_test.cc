@@ -65,12 +65,26 @@ TEST(BlockReaderTest, TranslatesLineEndsWhereverReadsEnd) {
       {std::string("a\0", 2), {{"a", false}}},
       {std::string("\0\0a\n", 4), {{"", false}, {"a", false}}},
       // UTF-16 of either byte order, taken on as UTF-8.
-      {std::string("\xFF\xFE" "a\0\r\0\n\0\xE9\0", 10), {{"a", false}, {"\xC3\xA9", false}}},
-      {std::string("\xFE\xFF" "\0a\0\n\x20\xAC", 8), {{"a", false}, {"\xE2\x82\xAC", false}}},
-      {std::string("\xFF\xFE" "\x3D\xD8\x00\xDE\x00\xDCz", 9),
+      {std::string("\xFF\xFE"
+                   "a\0\r\0\n\0\xE9\0",
+                   10),
+       {{"a", false}, {"\xC3\xA9", false}}},
+      {std::string("\xFE\xFF"
+                   "\0a\0\n\x20\xAC",
+                   8),
+       {{"a", false}, {"\xE2\x82\xAC", false}}},
+      {std::string("\xFF\xFE"
+                   "\x3D\xD8\x00\xDE\x00\xDCz",
+                   9),
        {{"\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD", false}}},  // a pair, a lone half, an odd byte
-      {std::string("\xFF\xFE" "\x1A\x01\n\0\x1A\0b\0", 10), {{"\xC4\x9A", false}}},  // U+001A ends
-      {std::string("\xFF\xFE" "a\0\0\0b\0", 8), {{"a", false}, {"b", false}}},
+      {std::string("\xFF\xFE"
+                   "\x1A\x01\n\0\x1A\0b\0",
+                   10),
+       {{"\xC4\x9A", false}}},  // U+001A ends
+      {std::string("\xFF\xFE"
+                   "a\0\0\0b\0",
+                   8),
+       {{"a", false}, {"b", false}}},
       {"\xEF\xBB\xBF"
        "a\nb\n",
        {{"a", false}, {"b", false}}},  // byte-order mark, split over the first reads

@@ -255,7 +255,8 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
-  return convert_lines(data_file.handle, data.size, writer, options, tags, zone, data_path, warnings);
+  return convert_lines(data_file.handle, data.size, writer, options, tags, zone, data_path,
+                       warnings);
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(ReadTagHeaderTest, ReadsCountAndNames) {
       {"2\r\nT1 first\r\nT2\r\nignored\n", {"T1", "T2"}},
       {"3\nONLY\n", {"ONLY", "", ""}},
       {"1\nA\tB C\n", {"A\tB"}},  // a tab stays part of the name
-      {"1\nA\rB\n", {"A"}},  // a lone CR ends a line
+      {"1\nA\rB\n", {"A"}},       // a lone CR ends a line
       {"2\r\r\nA\r\r\nB\r\r\n", {"A", "B"}},
       {std::string("2\nA\0\0\0\nB\0C\n", 12), {"A", "B"}},  // NUL-padded; a NUL text follows
       {std::string("1\nAB\0CD\n", 8), {"AB"}},

@@ -292,7 +292,8 @@ TEST_F(FaultTest, SkipsGarbageLinesWithoutCrashing) {
   } cases[] = {
       {"binary", random_text(random, 3'000'000), 0, 0, "Skipped malformed lines: "},
       {"nul", std::string(2'000'000, '\0'), 0, 0, ""},  // one blank line, ended by NULs
-      {"nul lines", std::string(1000, '\0') + "\n" + stamp + "\n" + std::string(10, '\0'), 1, 0, ""},
+      {"nul lines", std::string(1000, '\0') + "\n" + stamp + "\n" + std::string(10, '\0'), 1, 0,
+       ""},
       {"longest", stamp + value + std::string(kMaxLine - 30, 'x') + "\n", 1, 1.5, ""},
       {"longest crlf", stamp + value + std::string(kMaxLine - 30, 'x') + "\r\n", 1, 1.5, ""},
       {"longest last", stamp + value + std::string(kMaxLine - 30, 'x'), 1, 1.5, ""},

@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <bit>
+
 #include "front/end_to_end_harness.h"
 
 namespace e2e {
@@ -97,10 +99,11 @@ TEST_F(TagpressTest, ReadsTheLongOptions) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string out;          // after the banner, or the whole output when it starts with it
-    std::string err;          // a part of standard error; empty: nothing there
-    std::string log = {};     // the data file; empty for a usage error
-    uint64_t first_time = 0;  // of the new history file; 0: the old one stays, no temporary file
+    std::string out;           // after the banner, or the whole output when it starts with it
+    std::string err;           // a part of standard error; empty: nothing there
+    std::string log = {};      // the data file; empty for a usage error
+    uint64_t first_time = 0;   // of the new history file; 0: the old one stays, no temporary file
+    uint64_t first_value = 0;  // its first value's bits, when not 0
   } cases[] = {
       {{log, "--month-first"}, 0, tag + counter(2) + "\n\n", "dates day-first\n", us, mar25},
       {{log, "--strict"}, 1, tag + counter(2) + held + "\n\n", "dates month-first\n", clean + back},
@@ -110,7 +113,34 @@ TEST_F(TagpressTest, ReadsTheLongOptions) {
       {{log, "--strict", "--strict"}, 0, one + "\n\n", "", clean, mar5},
       // Long options do not count toward the four others.
       {{log, "\\t", "/i:0:0:0", "/f:23:0:0", "/e", "--quiet"}, 0, tag + "\n\n", "", clean, mar5},
-      // Rows of --decimal-comma, --blanks and --nan go here.
+      {{log, "--decimal-comma"},
+       0,
+       one + "\n\n",
+       "",
+       "05/03/2015 10:20:30    79,9300\n",
+       mar5,
+       std::bit_cast<uint64_t>(79.93)},
+      {{log, "/e", "--decimal-comma"},
+       0,
+       one + "\n\n",
+       "",
+       "05/03/2015 10:20:30\t79,93\n",
+       mar5,
+       std::bit_cast<uint64_t>(79.93)},
+      {{log, "--blanks"},
+       0,
+       one + "\n\n",
+       "",
+       "05/03/2015 10:20:30  \t  79.93  \n",
+       mar5,
+       std::bit_cast<uint64_t>(79.93)},
+      {{log, "--nan", "/e"},
+       0,
+       one + "\n\n",
+       "every tag reads NaN",
+       "05/03/2015 10:20:30\t\n",
+       mar5,
+       0x7FF8000000000000},
       {{log, ",", "--decimal-comma"}, 255, usage, ": it cannot be the separator too\n"},
       {{log, "--blanks", "/e", ";"}, 255, usage, "no separator argument, and ';' is one\n"},
       {{log, "--word"}, 255, usage, "tagpress: '--word' is not an option\n"},
@@ -128,6 +158,9 @@ TEST_F(TagpressTest, ReadsTheLongOptions) {
     const size_t header = u64(hst, 0) >> 16 & 0xFFFF;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 3) << c.args[1];
     EXPECT_EQ(c.first_time ? u64(hst + std::string(8, '\0'), header) : 0, c.first_time);
+    if (c.first_value != 0) {
+      EXPECT_EQ(u64(hst, header + 8), c.first_value) << c.args[1];
+    }
     EXPECT_EQ(c.first_time == 0 ? hst : "precious", "precious") << c.args[1];
   }
 }
@@ -387,10 +420,14 @@ TEST_F(TagpressTest, ReadsEveryLineShapeInBothLayouts) {
        "05/03/2015 10:20:31          4          5          6\r",
        {1.5, 2.5, 3.5, 4, 5, 6},
        {}},
-      {";", std::string("05/03/2015 10:20:30;1;2;3\0\0", 27) + "05/03/2015 10:20:31;4;5;6",
+      {";",
+       std::string("05/03/2015 10:20:30;1;2;3\0\0", 27) + "05/03/2015 10:20:31;4;5;6",
        {1, 2, 3, 4, 5, 6}},
       {"", utf16le("05/03/2015 10:20:30\t1\t2\t3\r\n"), {1, 2, 3}},
-      {"", utf16le("05/03/2015 10:20:30        1.5        2.5        3.5\r\n"), {1.5, 2.5, 3.5}, {}},
+      {"",
+       utf16le("05/03/2015 10:20:30        1.5        2.5        3.5\r\n"),
+       {1.5, 2.5, 3.5},
+       {}},
   };
   for (const auto& c : cases) {
     write_file(dir_ / "d.txt", c.line.starts_with("\xFF\xFE") ? c.line : c.line + "\n");
