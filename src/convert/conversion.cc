@@ -82,8 +82,7 @@ ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
 // records are large, so that a block's records stay near 2 MiB even if every
 // line is short, and less in a file of a few blocks, so that every thread has
 // a share of it.
-size_t block_read_size(const ConversionOptions& options, size_t record_length,
-                       uint64_t data_size) {
+size_t block_read_size(const ConversionOptions& options, size_t record_length, uint64_t data_size) {
   if (options.block_bytes > 0) return options.block_bytes;
   constexpr size_t kRecordBytes = 2 << 20;
   constexpr size_t kLeast = 64 << 10;
@@ -250,8 +249,8 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   }
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
-  return convert_lines(data_file.handle, data.size, writer, options, tags, zone, data_path, warnings,
-                       pipeline);
+  return convert_lines(data_file.handle, data.size, writer, options, tags, zone, data_path,
+                       warnings, pipeline);
 }
 
 }  // namespace
