@@ -140,7 +140,7 @@ BlockJob* take_back_oldest(Pipeline& p) {
 
 }  // namespace
 
-BlockPipeline::BlockPipeline(int threads) : shared_(std::make_unique<Shared>()) {
+BlockPipeline::BlockPipeline(int threads) : shared_(std::make_unique_for_overwrite<Shared>()) {
   shared_->threads = std::max(threads, 1);
   shared_->most_jobs = shared_->threads > 1 ? static_cast<size_t>(shared_->threads) + 2 : 1;
   shared_->queue.reserve(shared_->most_jobs);

@@ -175,7 +175,7 @@ int run_converter(int argc, char** argv) {
   }
   TimeZone zone = load_system_time_zone();
   check_time_zone(environment, warnings);
-  auto tags = std::make_unique<TagTable>();
+  auto tags = std::make_unique_for_overwrite<TagTable>();
   BlockPipeline pipeline(options.threads);
   for (const std::string& file : files) {
     const ConversionResult result = convert_file(file, options, *tags, zone, warnings, pipeline);
