@@ -366,6 +366,52 @@ for key in $(printf '%s\n' "${!extra[@]}" | sort); do
   extra[$key]=$(median ${extra[$key]})
 done
 
+# --- many files --------------------------------------------------------------
+# A year of daily logs (365 files of 8,640 lines; 36 with --quick), cut from one
+# log: one run over the glob and xargs -P2 with one run per file, against one run
+# over the whole log, alternately; then the start of a process: 20 runs on a
+# 100-line file against 20 of /bin/true. Every history file is written anew.
+days=$((quick ? 36 : 365))
+year=year8_$days
+generate $year --tags 8 --lines $((days * 8640))
+many=$data/$year.days
+if [[ ! $many/stamp -nt $data/$year.params ]]; then
+  rm -rf "$many" && mkdir "$many"
+  (cd "$many" && split -l 8640 -d -a 3 --additional-suffix=.txt "../$year.txt" day &&
+    head -n 100 "../$year.txt" >small.txt)
+  for f in "$many"/*.txt; do cp "$data/$year.HDR" "${f%.txt}.HDR"; done
+  touch "$many/stamp"
+fi
+header=$( (cd "$many" && "$tagpress" small.txt /q >/dev/null) && hst_lengths "$many/small.HST" | cut -d' ' -f1)
+# many_runs KEY COMMAND: one timed run of the shell COMMAND in $data, history files removed first.
+many_runs() {
+  rm -f "$many"/*.HST "$data/$year.HST"
+  extra_runs "$1" - sh -c "$2"
+  note_peak "$data/usage.txt"
+}
+# same_records: the records of the daily history files, in order, are those of the whole log's.
+same_records() {
+  cmp -s <(tail -c +$((header + 1)) "$data/$year.keep") \
+    <(for f in "$many"/day*.HST; do tail -c +$((header + 1)) "$f"; done) ||
+    fail "the daily history files hold other records than $year.HST"
+}
+echo "Timing $days daily files and the start of a process ($target_runs runs each) ..." >&2
+for ((i = 0; i < target_runs; ++i)); do
+  many_runs one "$tagpress $year.txt /q"
+  mv "$data/$year.HST" "$data/$year.keep"
+  many_runs glob "$tagpress '$many/day*.txt' /q"
+  same_records
+  many_runs xargs "cd $many && printf '%s\\0' day*.txt | xargs -0 -P2 -I{} $tagpress {} /q"
+  same_records
+  extra_runs small - sh -c "cd $many && for n in \$(seq 20); do $tagpress small.txt /q; done"
+  extra_runs true - sh -c "for n in \$(seq 20); do /bin/true; done"
+done
+rm -f "$many"/*.HST "$data/$year.keep"
+for key in one glob xargs small true; do
+  # shellcheck disable=SC2086
+  extra[$key]=$(median ${extra[$key]})
+done
+
 # --- value readers ---------------------------------------------------------
 echo "Timing the value readers ..." >&2
 # The history files written so far go to disk first: their write-back would
@@ -473,6 +519,13 @@ awk -v one="${extra[t1]}" -v all="${extra[default]}" -v n="$threads_all" -v c0="
     " tagpress (default threads, same alternation) %.3f s = %.2fx the floor\n", rd, cp, rd + cp,
     all, all / (rd + cp)
 }'
+awk -v d="$days" -v o="${extra[one]}" -v g="${extra[glob]}" -v x="${extra[xargs]}" \
+  -v s="${extra[small]}" -v t="${extra[true]}" 'BEGIN {
+  printf "%d daily files of 8640 lines (records checked equal): one file %.3f s, the glob %.3f s" \
+    " (%.2fx), xargs -P2 one run per file %.3f s (%.2fx)\n", d, o, g, g / o, x, x / o
+  printf "start of a process, 100 lines: %.2f ms, /bin/true %.2f ms (%.2fx)\n", s * 50, t * 50,
+    s / t
+}'
 if [[ -n $baseline ]]; then
   awk -v t1="${extra[t1]}" -v b1="${extra[base_t1]}" -v d1="${extra[delim_t1]}" \
     -v bd1="${extra[base_delim_t1]}" -v t="${extra[default]}" -v b="${extra[base_default]}" 'BEGIN {
@@ -543,6 +596,12 @@ target "fixed-8, re-conversion over NAME.HST / fresh" "$(ratio "${extra[redo]}" 
 target "fixed-8, default threads, time / I/O floor" \
   "$(ratio "${extra[default]}" "$(awk -v r="${extra[read]}" -v c="${extra[copy]}" \
     'BEGIN { print r + c }')")" "%.2fx" "<=" 2
+target "$days daily files, the glob / one file" "$(ratio "${extra[glob]}" "${extra[one]}")" \
+  "%.2fx" "<=" 1.25
+target "$days daily files, xargs -P2 / one file" "$(ratio "${extra[xargs]}" "${extra[one]}")" \
+  "%.2fx" "<=" 2.5
+target "100-line file / /bin/true, one process each" \
+  "$(ratio "${extra[small]}" "${extra[true]}")" "%.2fx" "<=" 1.6
 target "value reader, fixed width, common fields" "$(ns_per_value fixed-common)" \
   "%.2f ns/value" "<=" 5
 printf '  %-48s %s ns/value (no target)\n' "value reader, fixed width, fallback fields:" \

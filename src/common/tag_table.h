@@ -10,7 +10,8 @@ constexpr int kMaxTagNameLength = 254;
 struct TagTable {
   int16_t count = 0;
   uint8_t name_length[kMaxTags] = {};
-  char names[kMaxTags][kMaxTagNameLength + 1] = {};
+  // Each name is read up to its name_length only: the rest need not be cleared.
+  char names[kMaxTags][kMaxTagNameLength + 1];
 };
 
 // The name of tag `i` (0 <= i < table.count).

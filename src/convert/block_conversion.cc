@@ -68,9 +68,10 @@ LineMoment in_file(LineMoment moment, uint64_t lines_before) {
 void block_result_init(BlockResult& result, const BlockReader& reader, size_t record_length) {
   // Every record comes from a line of at least 20 bytes, but for the line the
   // block starts with, which may be carried over whole.
-  const size_t lines = reader.read_size / kShortestValidLine + 2;
-  result.capacity = lines * record_length;
-  result.records = std::make_unique_for_overwrite<unsigned char[]>(result.capacity);
+  const size_t capacity = (reader.read_size / kShortestValidLine + 2) * record_length;
+  if (result.records != nullptr && result.capacity >= capacity) return;
+  result.capacity = capacity;
+  result.records = std::make_unique_for_overwrite<unsigned char[]>(capacity);
 }
 
 void convert_block(Block& block, const BlockSettings& settings, BlockWorker& worker,

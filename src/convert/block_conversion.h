@@ -95,7 +95,8 @@ struct BlockWorker {
   FieldShapes shapes;
 };
 
-// Makes `result` able to hold the records of any block `reader` fills.
+// Makes `result` able to hold the records of any block `reader` fills, keeping its memory when
+// that is large enough.
 void block_result_init(BlockResult& result, const BlockReader& reader, size_t record_length);
 
 // Settles the line ends of `block` and converts its lines into `result` (emptied first).

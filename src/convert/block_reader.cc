@@ -233,9 +233,13 @@ void block_reader_init(BlockReader& reader, FileHandle file, size_t read_size,
 }
 
 void block_init(Block& block, const BlockReader& reader) {
-  // One read and the rest of a line carried over; room for longer lines comes when they do.
-  block.capacity = reader.read_size + 4096;
-  block.data = std::make_unique_for_overwrite<char[]>(block.capacity);
+  // One read and the rest of a line carried over; room for longer lines comes when they do. A
+  // block used before keeps its room when that is enough.
+  const size_t capacity = reader.read_size + 4096;
+  if (block.data == nullptr || block.capacity < capacity) {
+    block.capacity = capacity;
+    block.data = std::make_unique_for_overwrite<char[]>(capacity);
+  }
   block.size = 0;
   block.overlong_head = block.unended = block.growing = false;
 }

@@ -90,7 +90,8 @@ struct BlockReader {
 void block_reader_init(BlockReader& reader, FileHandle file, size_t read_size,
                        uint64_t size_at_open = UINT64_MAX);
 
-// Makes `block` ready for next_block, which gives it more room as lines need it, and empty.
+// Makes `block` ready for next_block, which gives it more room as lines need it, and empty. A
+// block that held lines before keeps its memory when it is large enough.
 void block_init(Block& block, const BlockReader& reader);
 
 // Fills `block` with the next whole lines: what one read brings, cut after

@@ -83,11 +83,16 @@ ConversionResult abandon(HistoryWriter& writer, ConversionResult result) {
 
 // Bytes read per block: `block_bytes` when set, else about 1 MiB, less where
 // records are large, so that a block's records stay near 2 MiB even if every
-// line is short.
-size_t block_read_size(const ConversionOptions& options, size_t record_length) {
+// line is short, and less in a file of a few blocks, so that every thread has
+// a share of it.
+size_t block_read_size(const ConversionOptions& options, size_t record_length, uint64_t data_size) {
   if (options.block_bytes > 0) return options.block_bytes;
   constexpr size_t kRecordBytes = 2 << 20;
-  return std::clamp<size_t>(kRecordBytes / record_length * 20, 64 << 10, 1 << 20);
+  constexpr size_t kLeast = 64 << 10;
+  const size_t size = std::clamp<size_t>(kRecordBytes / record_length * 20, kLeast, 1 << 20);
+  if (options.threads < 2) return size;
+  const uint64_t share = data_size / (2 * static_cast<uint64_t>(options.threads)) + 1;
+  return static_cast<size_t>(std::clamp<uint64_t>(share, kLeast, size));
 }
 
 // Streams the data file into the history file, one record per accepted line,
@@ -95,15 +100,17 @@ size_t block_read_size(const ConversionOptions& options, size_t record_length) {
 // them in file order.
 ConversionResult convert_lines(FileHandle data_file, uint64_t data_size, HistoryWriter& writer,
                                const ConversionOptions& options, const TagTable& tags,
-                               TimeZone& zone, const std::string& data_path, Warnings& warnings) {
+                               TimeZone& zone, const std::string& data_path, Warnings& warnings,
+                               BlockPipeline& pipeline) {
   ProgressCounter counter;
   progress_start(counter, console_is_terminal(), options.quiet);
   BlockReader reader;
-  block_reader_init(reader, data_file, block_read_size(options, writer.record_length), data_size);
+  block_reader_init(reader, data_file, block_read_size(options, writer.record_length, data_size),
+                    data_size);
   const BlockSettings settings{&options, &tags, data_path, writer.record_length};
   JoinState state;
   uint64_t records = 0;
-  convert_in_order(reader, settings, zone, options.threads, [&](BlockResult& block) {
+  pipeline.convert_in_order(reader, settings, zone, [&](BlockResult& block) {
     progress_add_lines(counter, block.lines);
     join_block(state, block, settings, warnings);
     records += block.used / writer.record_length;
@@ -179,7 +186,8 @@ namespace {
 
 // convert_file up to its warnings.
 ConversionResult convert_and_report(const std::string& data_path, const ConversionOptions& options,
-                                    TagTable& tags, TimeZone& zone, Warnings& warnings) {
+                                    TagTable& tags, TimeZone& zone, Warnings& warnings,
+                                    BlockPipeline& pipeline) {
   CompanionPaths paths;
   if (!companion_paths(data_path, paths)) {
     console_message("\n  Invalid Filename: ", data_path, "\n");
@@ -256,14 +264,16 @@ ConversionResult convert_and_report(const std::string& data_path, const Conversi
   for (int i = 0; i < tags.count; ++i) console_message("   Tag = ", tag_name(tags, i), " \n");
 
   return convert_lines(data_file.handle, data.size, writer, options, tags, zone, data_path,
-                       warnings);
+                       warnings, pipeline);
 }
 
 }  // namespace
 
 ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
-                              TagTable& tags, TimeZone& zone, Warnings& warnings) {
-  const ConversionResult result = convert_and_report(data_path, options, tags, zone, warnings);
+                              TagTable& tags, TimeZone& zone, Warnings& warnings,
+                              BlockPipeline& pipeline) {
+  const ConversionResult result =
+      convert_and_report(data_path, options, tags, zone, warnings, pipeline);
   print_warnings(warnings, data_path);
   const bool run_warned = warnings.run_warned;
   warnings = Warnings{};
@@ -274,5 +284,6 @@ ConversionResult convert_file(const std::string& data_path, const ConversionOpti
 ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
                               TagTable& tags, TimeZone& zone) {
   Warnings warnings;
-  return convert_file(data_path, options, tags, zone, warnings);
+  BlockPipeline pipeline(options.threads);
+  return convert_file(data_path, options, tags, zone, warnings, pipeline);
 }

@@ -5,6 +5,7 @@
 
 #include "common/conversion_options.h"
 #include "common/tag_table.h"
+#include "convert/block_pipeline.h"
 #include "convert/time_zone.h"
 #include "convert/warnings.h"
 
@@ -31,10 +32,12 @@ bool companion_paths(const std::string& data_path, CompanionPaths& paths);
 // local time that occurs twice takes the instant the lines before it point
 // to: see block_conversion.cc).
 // Then writes `warnings` (which may hold some already) with those about this
-// file's input to standard error, and empties it.
+// file's input to standard error, and empties it. The blocks are converted
+// by `pipeline`, which the files of a run share.
 ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
-                              TagTable& tags, TimeZone& zone, Warnings& warnings);
+                              TagTable& tags, TimeZone& zone, Warnings& warnings,
+                              BlockPipeline& pipeline);
 
-// convert_file with no earlier warnings.
+// convert_file with no earlier warnings, on a pipeline of its own.
 ConversionResult convert_file(const std::string& data_path, const ConversionOptions& options,
                               TagTable& tags, TimeZone& zone);

@@ -176,9 +176,10 @@ int run_converter(int argc, char** argv) {
   TimeZone zone = load_system_time_zone();
   check_time_zone(environment, warnings);
   warnings.run_warned = any_warning(warnings);
-  auto tags = std::make_unique<TagTable>();
+  auto tags = std::make_unique_for_overwrite<TagTable>();
+  BlockPipeline pipeline(options.threads);
   for (const std::string& file : files) {
-    const ConversionResult result = convert_file(file, options, *tags, zone, warnings);
+    const ConversionResult result = convert_file(file, options, *tags, zone, warnings, pipeline);
     if (result == ConversionResult::kInterrupted) {
       console_flush();
       return 128 + stop_signal_number();

@@ -39,15 +39,29 @@ TEST_F(TagpressTest, ConvertsAlikeOnEveryThreadCountAndBlockSize) {
   write_file(dir_ / "p.txt", tricky_log());
   write_file(dir_ / "d.HDR", "2\nA\nB\n");
   write_file(dir_ / "d.txt", tricky_log());
-  const std::vector<std::vector<std::string>> commands = {
-      {"p.txt"}, {"d.txt", "/e"}, {"p.txt", "/i:02:20:00", "/f:02:40:00"}};
+  write_file(dir_ / "s.HDR", "2\nA\nB\n");
+  write_file(dir_ / "m.HDR", "3\nA\nB\nC\n");  // longer records than the files before
+  write_file(dir_ / "s.txt", "05/03/2015 10:00:00\t1\t2\nno time\n");
+  write_file(dir_ / "m.txt", big_log(5000));
+  // Several files in one run: small ones before, between and after those of many blocks.
+  const std::vector<std::vector<std::string>> commands = {{"p.txt"},
+                                                          {"d.txt", "/e"},
+                                                          {"p.txt", "/i:02:20:00", "/f:02:40:00"},
+                                                          {"s.txt", "p.txt", "s.txt", "m.txt"}};
   const std::pair<const char*, const char*> settings[] = {
       {"2", "7"}, {"7", "7"}, {"7", "333"}, {"3", "65536"}, {"2", ""}};
   for (const auto& args : commands) {
     setenv("TAGPRESS_THREADS", "1", 1);
     unsetenv("TAGPRESS_BLOCK_BYTES");
     const RunResult one = run(args, "Europe/Berlin");
-    const std::string history = read_file(dir_ / (args[0].substr(0, 1) + ".HST"));
+    const auto histories = [&] {
+      std::string all;
+      for (const std::string& arg : args) {
+        if (arg.ends_with(".txt")) all += read_file(dir_ / (arg.substr(0, 1) + ".HST"));
+      }
+      return all;
+    };
+    const std::string history = histories();
     ASSERT_FALSE(one.err.empty());
     for (const auto& [threads, block] : settings) {
       setenv("TAGPRESS_THREADS", threads, 1);
@@ -57,7 +71,7 @@ TEST_F(TagpressTest, ConvertsAlikeOnEveryThreadCountAndBlockSize) {
       EXPECT_EQ(many.status, one.status) << where;
       EXPECT_EQ(many.out, one.out) << where;
       EXPECT_EQ(many.err, one.err) << where;
-      EXPECT_EQ(read_file(dir_ / (args[0].substr(0, 1) + ".HST")), history) << where;
+      EXPECT_EQ(histories(), history) << where;
     }
   }
   unsetenv("TAGPRESS_THREADS");
