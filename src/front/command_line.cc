@@ -255,6 +255,8 @@ void print_usage() {
 void print_help_more() {
   console_message(
       "\n\tMore:\t[/q] = Quiet: no line counter\n"
+      "\t\t/e = delimited: values are split at the separator and may have any width;\n"
+      "\t\t  without /e each value has 10 columns and one column between (fixed width)\n"
       "\t\tSeveral data files, or a pattern such as *.txt, convert one after the other;\n"
       "\t\t  .HDR and .HST files among them are passed over\n"
       "\t\tTZ = time zone of the times in the data file (default: the system's)\n"
