@@ -179,12 +179,16 @@ TEST_F(HstdumpTest, RefusesWhatIsNoHistoryFile) {
   std::string bad_record = header_for({"A", "B"});
   bad_record[4] = 20;
   write_file(dir_ / "data.HST", bad_record + std::string(40, '\0'));
+  write_file(dir_ / "log.txt", "05/03/2015 10:20:30\t1.25\n");
   const struct {
     std::string file, err;
   } cases[] = {
       {"missing.HST", "hstdump: missing.HST: cannot open: No such file or directory\n"},
       {"folder.HST", "hstdump: folder.HST: is a directory\n"},
       {"data.HST", "hstdump: data.HST: record length 20 does not match 2 tags (expected 24)\n"},
+      {"log.txt",
+       "hstdump: log.txt: not a history file (it starts with \"05/03/20\", format code 13616, "
+       "expected 3)\n"},
   };
   for (const auto& c : cases) {
     const RunResult r = dump({c.file});
