@@ -270,6 +270,10 @@ TEST_F(HstdumpTest, PrintsSeveralFilesAsOneTable) {
        1,
        b_summary + b_summary,
        "hstdump: missing.HST: cannot open: No such file or directory\n"},
+      {{"?.HST", "x*.HST"},
+       1,
+       "file,time,T1,T2\n" + a1 + "\n" + a2 + "\nb.HST,2012-12-14T23:06:40.000Z,5,6\n",
+       "hstdump: x*.HST: no file matches the pattern\n"},
       {{"w1252.HST", "utf8.HST"},
        0,
        "file,time,T°,€\xC2\x81\nw1252.HST,2012-12-14T23:06:40.000Z,1,2\n"
