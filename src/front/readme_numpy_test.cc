@@ -39,24 +39,31 @@ TEST_F(TagpressTest, ReadmeNumpyRecipeReadsWhatWasWritten) {
              "01/07/1890 00:00:00.999\t     1e300\t        -0\n");
   write_file(dir_ / "none.HDR", "0\n");
   write_file(dir_ / "none.txt", "31/12/9999 23:59:59\n");
-  ASSERT_EQ(run({"log.txt", "none.txt", "/q"}).status, 0);
+  // Names saved in Windows-1252: the recipe must read them as hstdump prints them.
+  write_file(dir_ / "w1252.HDR", "2\nT\xB0\n\x80\x81\n");
+  write_file(dir_ / "w1252.txt", "05/03/2015 10:20:30\t         1\t         2\n");
+  ASSERT_EQ(run({"log.txt", "none.txt", "w1252.txt", "/q"}).status, 0);
   write_file(dir_ / "recipe.py",
              recipe +
                  "import sys\n"
                  "for path in sys.argv[1:]:\n"
                  "    names, times, records = read_hst(path)\n"
-                 "    print(names, len(records))\n"
+                 "    print(\",\".join([\"time\"] + names), len(records))\n"
                  "    for time, record in zip(times, records):\n"
                  "        print(time, *[repr(float(record[name])) for name in names])\n");
-  const std::string command =
-      "cd '" + dir_.string() + "' && " + python + " recipe.py log.HST none.HST > out.txt 2>&1";
+  const std::string command = "cd '" + dir_.string() + "' && PYTHONIOENCODING=utf-8 " + python +
+                              " recipe.py log.HST none.HST w1252.HST > out.txt 2>&1 && " +
+                              HSTDUMP_BINARY + " w1252.HST > dump.csv 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << read_file(dir_ / "out.txt");
+  const std::string w1252_names = "time,T\u00B0,\u20AC\u0081";
   EXPECT_EQ(read_file(dir_ / "out.txt"),
-            "['T1', 'flow'] 2\n"
+            "time,T1,flow 2\n"
             "2015-03-05T10:20:30.000000 1.25 -3.5\n"
             "1890-07-01T00:00:00.999000 1e+300 -0.0\n"
-            "[] 1\n"
-            "9999-12-31T23:59:59.000000\n");
+            "time 1\n"
+            "9999-12-31T23:59:59.000000\n" +
+                w1252_names + " 1\n2015-03-05T10:20:30.000000 1.0 2.0\n");
+  EXPECT_EQ(read_file(dir_ / "dump.csv"), w1252_names + "\n2015-03-05T10:20:30.000Z,1,2\n");
 }
 
 }  // namespace

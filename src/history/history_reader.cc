@@ -18,26 +18,49 @@ uint64_t load_u64(const unsigned char* p) {
   return v;
 }
 
+// The first bytes of a file, for a message: printable ASCII as it is; other bytes, '"' and
+// the backslash as \xHH.
+std::string quoted_start(const unsigned char* bytes, size_t size) {
+  constexpr size_t kShown = 8;
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (size_t i = 0; i < size && i < kShown; ++i) {
+    const unsigned char byte = bytes[i];
+    if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+      text += static_cast<char>(byte);
+    } else {
+      text += "\\x";
+      text += kDigits[byte >> 4];
+      text += kDigits[byte & 0xF];
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 bool parse_fixed_header(const unsigned char* bytes, size_t size, HistoryHeader& header,
                         std::string& fault) {
   header = HistoryHeader{};
+  // The format code comes first: a file that starts with another one is something else (a
+  // log, say), however long it is; one that starts with it is a history file, cut short or
+  // damaged when a later check fails.
+  if (size >= 2) header.format_code = load_i16(bytes + 0);
+  if (size >= 2 && header.format_code != kHistoryFormatCode) {
+    fault = "not a history file (it starts with \"" + quoted_start(bytes, size) +
+            "\", format code " + std::to_string(header.format_code) + ", expected " +
+            std::to_string(kHistoryFormatCode) + ")";
+    return false;
+  }
   if (size < kHistoryFixedHeaderSize) {
     fault = "too short for a history file header (" + std::to_string(size) + " of " +
             std::to_string(kHistoryFixedHeaderSize) + " bytes)";
     return false;
   }
-  header.format_code = load_i16(bytes + 0);
   header.header_length = load_i16(bytes + 2);
   header.record_length = load_i16(bytes + 4);
   header.tag_list_length = load_u16(bytes + 6);
   header.tag_count = load_i16(bytes + 68);
-  if (header.format_code != kHistoryFormatCode) {
-    fault = "unknown format code " + std::to_string(header.format_code) + " (expected " +
-            std::to_string(kHistoryFormatCode) + ")";
-    return false;
-  }
   if (header.tag_count < 0 || header.tag_count > kMaxTags) {
     fault = "tag count " + std::to_string(header.tag_count) + " out of range (0 to " +
             std::to_string(kMaxTags) + ")";

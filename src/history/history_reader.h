@@ -25,9 +25,11 @@ struct HistoryHeader {
 };
 
 // Reads and checks the fixed header from [bytes, bytes + size). Checks, in
-// order: at least 70 bytes, format code 3, tag count 0..250, header length
-// 70 + tag list length, record length 8 + 8 * tag count. On failure returns
-// false and sets `fault`; the fields read so far stay in `header`.
+// order: format code 3 (any other in the first 2 bytes means "not a history
+// file", with the first bytes and the code), at least 70 bytes, tag count
+// 0..250, header length 70 + tag list length, record length 8 + 8 * tag
+// count. On failure returns false and sets `fault`; the fields read so far
+// stay in `header`.
 bool parse_fixed_header(const unsigned char* bytes, size_t size, HistoryHeader& header,
                         std::string& fault);
 

@@ -49,10 +49,19 @@ TEST(HistoryReaderTest, NamesEveryHeaderFault) {
     std::string fault;
   } cases[] = {
       {"", "too short for a history file header (0 of 70 bytes)"},
+      {"\x03", "too short for a history file header (1 of 70 bytes)"},
       {header_bytes(3, 70, 8, 0, 0, "").substr(0, 69),
        "too short for a history file header (69 of 70 bytes)"},
-      {header_bytes(2, 78, 24, 8, 2, two_tags), "unknown format code 2 (expected 3)"},
-      {header_bytes(0xFFFF, 78, 24, 8, 2, two_tags), "unknown format code -1 (expected 3)"},
+      {header_bytes(2, 78, 24, 8, 2, two_tags),
+       "not a history file (it starts with \"\\x02\\x00N\\x00\\x18\\x00\\x08\\x00\", "
+       "format code 2, expected 3)"},
+      {header_bytes(0xFFFF, 78, 24, 8, 2, two_tags).substr(0, 2),
+       "not a history file (it starts with \"\\xFF\\xFF\", format code -1, expected 3)"},
+      {"05/03/2015 10:20:30\t1\n",
+       "not a history file (it starts with \"05/03/20\", format code 13616, expected 3)"},
+      {"\"a\\b\" ~\x7F",
+       "not a history file (it starts with \"\\x22a\\x5Cb\\x22 ~\\x7F\", "
+       "format code 24866, expected 3)"},
       {header_bytes(3, 78, 24, 8, -1, two_tags), "tag count -1 out of range (0 to 250)"},
       {header_bytes(3, 78, 24, 8, 251, two_tags), "tag count 251 out of range (0 to 250)"},
       {header_bytes(3, 80, 24, 8, 2, two_tags),

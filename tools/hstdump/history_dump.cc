@@ -8,6 +8,7 @@
 #include "dump_format.h"
 #include "history/history_reader.h"
 #include "platform/platform.h"
+#include "tag_name_text.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ constexpr size_t kReadChunk = 256 * 1024;
 struct OpenHistory {
   OwnedFile file;
   HistoryHeader header;
-  uint64_t size = 0;  // bytes when opened; everything printed describes this length
+  uint64_t size = 0;      // bytes when opened; everything printed describes this length
+  int recoded_names = 0;  // tag names that were not UTF-8 and are read as Windows-1252
 };
 
 int fail(const std::string& path, const std::string& fault) {
@@ -68,7 +70,17 @@ int open_history(const std::string& path, OpenHistory& history) {
   if (!parse_tag_list(tag_list.data(), list_read.bytes, history.header, fault)) {
     return fail(path, fault);
   }
+  history.recoded_names = recode_tag_names(history.header.tag_names);
   return 0;
+}
+
+// Tells, once per file, that some of its tag names were read as Windows-1252: what is
+// printed then differs from the bytes in the file.
+void report_recoded_names(const std::string& path, const OpenHistory& history) {
+  if (history.recoded_names == 0) return;
+  report_error(path + ": " + std::to_string(history.recoded_names) + " of " +
+               std::to_string(history.header.tag_count) + " tag names " +
+               (history.recoded_names == 1 ? "is" : "are") + " not UTF-8; read as Windows-1252");
 }
 
 // After a file's output: the message about a partial last record, once
@@ -208,6 +220,7 @@ int dump_summaries(const std::vector<std::string>& paths, TimeZone* zone, Output
       status = 1;
       continue;
     }
+    report_recoded_names(path, history);
     if (paths.size() > 1) write_line(out, "file", path);
     status |= write_summary(path, history, zone, out);
   }
@@ -226,6 +239,7 @@ int dump_csv(const std::vector<std::string>& paths, TimeZone* zone, OutputBuffer
       status = 1;
       continue;
     }
+    report_recoded_names(paths[i], history);
     tag_lists[i] = std::move(history.header.tag_names);
     readable[i] = true;
   }
@@ -242,7 +256,10 @@ int dump_csv(const std::vector<std::string>& paths, TimeZone* zone, OutputBuffer
       status |= fail(paths[i], "tag names changed while being read");
       continue;
     }
-    if (!several) columns = history.header.tag_names;
+    if (!several) {
+      report_recoded_names(paths[i], history);
+      columns = history.header.tag_names;
+    }
     if (!names_written) write_column_names(out, several, columns);
     names_written = true;
     RowLayout layout;

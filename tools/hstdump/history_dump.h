@@ -26,6 +26,9 @@ struct DumpSettings {
 // Summary: "# name: value" lines per file, after a "# file: PATH" line when
 // several files are named.
 //
+// Tag names that are not UTF-8 are read as Windows-1252 (recode_tag_names),
+// with one note on standard error per file that has such names.
+//
 // Memory use does not depend on the file sizes. A file ending in a partial
 // record still has its whole records printed before the message.
 int dump_history_files(const std::vector<std::string>& paths, const DumpSettings& settings,

@@ -179,12 +179,16 @@ TEST_F(HstdumpTest, RefusesWhatIsNoHistoryFile) {
   std::string bad_record = header_for({"A", "B"});
   bad_record[4] = 20;
   write_file(dir_ / "data.HST", bad_record + std::string(40, '\0'));
+  write_file(dir_ / "log.txt", "05/03/2015 10:20:30\t1.25\n");
   const struct {
     std::string file, err;
   } cases[] = {
       {"missing.HST", "hstdump: missing.HST: cannot open: No such file or directory\n"},
       {"folder.HST", "hstdump: folder.HST: is a directory\n"},
       {"data.HST", "hstdump: data.HST: record length 20 does not match 2 tags (expected 24)\n"},
+      {"log.txt",
+       "hstdump: log.txt: not a history file (it starts with \"05/03/20\", format code 13616, "
+       "expected 3)\n"},
   };
   for (const auto& c : cases) {
     const RunResult r = dump({c.file});
@@ -232,12 +236,18 @@ TEST_F(HstdumpTest, PrintsSeveralFilesAsOneTable) {
   write_file(dir_ / "b.HST", history({"T1", "T2"}, {{5, 6}}));
   write_file(dir_ / "c,1.HST", history({"T3", "T1"}, {{7, 8}}));
   write_file(dir_ / "cut.HST", history({"T1", "T2"}, {{9, 10}}) + "xx");
+  // "T°" in Windows-1252 with 0x80 (€) and the undefined 0x81, then in UTF-8.
+  write_file(dir_ / "w1252.HST", history({"T\xB0", "\x80\x81"}, {{1, 2}}));
+  write_file(dir_ / "utf8.HST", history({"T\xC2\xB0"}, {{3}}));
   const std::string a1 = "a.HST,2012-12-14T23:06:40.000Z,1,2",
                     a2 = "a.HST,2012-12-14T23:06:41.000Z,3,4";
   const std::string b_summary =
       "# file: b.HST\n# format code: 3\n# tag count: 2\n# record length: 24\n"
       "# header length: 80\n# record count: 1\n# first time: 2012-12-14T23:06:40.000Z\n"
       "# last time: 2012-12-14T23:06:40.000Z\n";
+  const std::string w1252_summary = "# file: w1252" + b_summary.substr(9);
+  const std::string w1252_note =
+      "hstdump: w1252.HST: 2 of 2 tag names are not UTF-8; read as Windows-1252\n";
   const struct {
     std::vector<std::string> args;
     int status;
@@ -260,6 +270,17 @@ TEST_F(HstdumpTest, PrintsSeveralFilesAsOneTable) {
        1,
        b_summary + b_summary,
        "hstdump: missing.HST: cannot open: No such file or directory\n"},
+      {{"?.HST", "x*.HST"},
+       1,
+       "file,time,T1,T2\n" + a1 + "\n" + a2 + "\nb.HST,2012-12-14T23:06:40.000Z,5,6\n",
+       "hstdump: x*.HST: no file matches the pattern\n"},
+      {{"w1252.HST", "utf8.HST"},
+       0,
+       "file,time,T°,€\xC2\x81\nw1252.HST,2012-12-14T23:06:40.000Z,1,2\n"
+       "utf8.HST,2012-12-14T23:06:40.000Z,3,\n",
+       w1252_note},
+      {{"w1252.HST"}, 0, "time,T°,€\xC2\x81\n2012-12-14T23:06:40.000Z,1,2\n", w1252_note},
+      {{"--summary", "w1252.HST", "b.HST"}, 0, w1252_summary + b_summary, w1252_note},
   };
   for (const auto& c : cases) {
     const RunResult r = dump(c.args);

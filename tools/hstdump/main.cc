@@ -4,6 +4,7 @@
 
 #include "convert/time_zone.h"
 #include "dump_command_line.h"
+#include "file_arguments.h"
 #include "history_dump.h"
 #include "output_buffer.h"
 #include "platform/platform.h"
@@ -48,6 +49,12 @@ int main(int argc, char** argv) {
   DumpSettings settings;
   settings.zone = command.local ? &zone : nullptr;
   settings.summary_only = command.summary_only;
+  // As with the files, a pattern that matches nothing fails the run and the others are printed.
+  const NamedFiles files = expand_file_arguments(command.files);
+  for (const std::string& pattern : files.unmatched) {
+    report_error(pattern + ": no file matches the pattern");
+  }
   OutputBuffer out;
-  return dump_history_files(command.files, settings, out);
+  const int status = dump_history_files(files.paths, settings, out);
+  return files.unmatched.empty() ? status : 1;
 }
