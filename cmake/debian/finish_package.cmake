@@ -1,8 +1,9 @@
 # Run by cpack (CPACK_PRE_BUILD_SCRIPTS) on the files staged for the Debian package, before they
 # are packed: what Debian asks of a package beyond what `cmake --install` puts in place. The
-# manual pages and the larger documents are compressed, the licence becomes a machine-readable copyright file and the
-# changelog (cmake/debian/changelog, in Debian's format) is added, compressed. gzip -n leaves the file's name and time out of its
-# header, so the same sources give the same bytes.
+# manual pages and the larger documents are compressed, the licence becomes a machine-readable
+# copyright file and the changelog (cmake/debian/changelog, in Debian's format) is added,
+# compressed. gzip -n leaves the file's name and time out of its header, so that a compressed
+# file depends on its contents only.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
@@ -35,7 +36,7 @@ endforeach()
 # text of LICENSE. In a field's continuation lines an empty line is written as " .".
 file(READ ${CPACK_TAGPRESS_LICENSE} licence)
 if(NOT licence MATCHES "Copyright \\(c\\) ([^\n]+)\n\n(Permission is hereby granted.*)$")
-  message(FATAL_ERROR "${CPACK_TAGPRESS_LICENSE}: expected the MIT licence's copyright line and text")
+  message(FATAL_ERROR "${CPACK_TAGPRESS_LICENSE}: no MIT licence text after a copyright line")
 endif()
 set(holders "${CMAKE_MATCH_1}")
 string(STRIP "${CMAKE_MATCH_2}" licence_text)
