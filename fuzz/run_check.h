@@ -30,6 +30,7 @@
 #include "common/tag_table.h"
 #include "convert/conversion.h"
 #include "convert/line_timestamp.h"
+#include "convert/system_time_zone.h"
 #include "convert/time_zone.h"
 #include "convert/value_layout.h"
 #include "line_check.h"

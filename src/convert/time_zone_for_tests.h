@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "convert/system_time_zone.h"
 #include "convert/time_zone.h"
 #include "platform/system_for_tests.h"
 

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/system_time_zone.h"
 #include "convert/time_zone.h"
 #include "dump_command_line.h"
 #include "history_dump.h"
