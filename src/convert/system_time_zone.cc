@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix_tz_rule.h"
+#include "zone/posix_tz_rule.h"
 
 TimeZone load_system_time_zone() {
   load_local_time_rules();

@@ -2,7 +2,7 @@
 // names a zone the system knows.
 #pragma once
 
-#include "convert/time_zone.h"
+#include "zone/time_zone.h"
 
 // Makes the system read TZ again (load_local_time_rules: tzset on POSIX) and returns a zone whose
 // offsets are the system's (local_offset_at): TZ unset means /etc/localtime, an unknown zone

@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "convert/system_time_zone.h"
-#include "convert/time_zone.h"
 #include "dump_command_line.h"
 #include "history_dump.h"
 #include "output_buffer.h"
 #include "platform/platform.h"
+#include "zone/time_zone.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "convert/time_zone.h"
+#include "zone/time_zone.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "convert/time_zone.h"
+#include "zone/time_zone.h"
 
 #include <gtest/gtest.h>
 #include <time.h>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/ticks.h"
-#include "convert/time_zone_for_tests.h"
+#include "zone/time_zone_for_tests.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "convert/system_time_zone.h"
-#include "convert/time_zone.h"
 #include "platform/system_for_tests.h"
+#include "zone/time_zone.h"
 
 // Sets TZ to `tz` (nullptr: unset) for the C library while it lives; restores TZ afterwards.
 struct ScopedTimeZone {
