@@ -2,8 +2,8 @@
 # apt-get install g++-mingw-w64-x86-64-posix wine64). For the zone engine's tests:
 #   .ci/wine-setup
 #   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-#   cmake --build build-mingw -j2 --target tagpress_tzif_tests
-#   TZDIR=/usr/share/zoneinfo ctest --test-dir build-mingw -R 'Tzif|PosixTz|TzValue|WindowsZone'
+#   cmake --build build-mingw -j2 --target tagpress_zone_tests
+#   TZDIR=/usr/share/zoneinfo ctest --test-dir build-mingw -R 'Tz|Zone'
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

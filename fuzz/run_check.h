@@ -30,10 +30,11 @@
 #include "common/tag_table.h"
 #include "convert/conversion.h"
 #include "convert/line_timestamp.h"
-#include "convert/time_zone.h"
+#include "convert/system_time_zone.h"
 #include "convert/value_layout.h"
 #include "line_check.h"
 #include "reference_lines.h"
+#include "zone/time_zone.h"
 
 namespace fuzz_check {
 

@@ -18,9 +18,9 @@
 #include "common/tag_table.h"
 #include "convert/block_reader.h"
 #include "convert/line_timestamp.h"
-#include "convert/time_zone.h"
 #include "convert/value_layout.h"
 #include "convert/warnings.h"
+#include "zone/time_zone.h"
 
 // A line with a valid date and time.
 struct LineMoment {

@@ -11,8 +11,8 @@
 
 #include "common/tag_table_for_tests.h"
 #include "convert/text_reader_for_tests.h"
-#include "convert/time_zone_for_tests.h"
 #include "history/history_file.h"
+#include "zone/time_zone_for_tests.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "convert/block_conversion.h"
 #include "convert/block_reader.h"
-#include "convert/time_zone.h"
+#include "zone/time_zone.h"
 
 // Called on the calling thread with each converted block, in file order;
 // returns false to stop the file.

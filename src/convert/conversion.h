@@ -6,8 +6,8 @@
 #include "common/conversion_options.h"
 #include "common/tag_table.h"
 #include "convert/block_pipeline.h"
-#include "convert/time_zone.h"
 #include "convert/warnings.h"
+#include "zone/time_zone.h"
 
 enum class ConversionResult {
   kOk,           // the history file is complete (malformed lines may have been skipped)

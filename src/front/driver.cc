@@ -10,6 +10,7 @@
 #include "common/console.h"
 #include "common/file_names.h"
 #include "convert/conversion.h"
+#include "convert/system_time_zone.h"
 #include "front/command_line.h"
 #include "front/environment.h"
 #include "platform/platform.h"

@@ -8,10 +8,10 @@
 #include <mutex>
 
 #include "platform/platform.h"
-#include "platform/tz_value.h"
 #include "platform/win32_text.h"
-#include "platform/windows_zone_names.h"
-#include "platform/windows_zone_rules.h"
+#include "zone/tz_value.h"
+#include "zone/windows_zone_names.h"
+#include "zone/windows_zone_rules.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "platform/replace_waits_win32.h"
 #include "platform/win32_text.h"
-#include "platform/windows_zone_names.h"
+#include "zone/windows_zone_names.h"
 
 namespace e2e {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/ticks.h"
-#include "convert/time_zone.h"
+#include "zone/time_zone.h"
 
 // Room needed by one format_time or format_value call.
 constexpr size_t kMaxTimeText = 40;

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "convert/time_zone_for_tests.h"
+#include "zone/time_zone_for_tests.h"
 
 namespace {
 

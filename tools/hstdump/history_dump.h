@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/time_zone.h"
 #include "output_buffer.h"
+#include "zone/time_zone.h"
 
 // How to print.
 struct DumpSettings {

@@ -2,12 +2,13 @@
 #include <string>
 #include <vector>
 
-#include "convert/time_zone.h"
+#include "convert/system_time_zone.h"
 #include "dump_command_line.h"
 #include "file_arguments.h"
 #include "history_dump.h"
 #include "output_buffer.h"
 #include "platform/platform.h"
+#include "zone/time_zone.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/tz_value.h"
+#include "zone/tz_value.h"
 
 #include <utility>
 

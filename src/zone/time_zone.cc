@@ -1,10 +1,6 @@
-#include "convert/time_zone.h"
+#include "zone/time_zone.h"
 
 #include <algorithm>
-#include <string>
-
-#include "platform/platform.h"
-#include "platform/posix_tz_rule.h"
 
 namespace {
 
@@ -31,7 +27,11 @@ int64_t saturating_sub(int64_t a, int64_t b) {
 
 int32_t probe(const TimeZone& zone, int64_t utc) {
   if (utc >= zone.known.begin && utc < zone.known.end) return zone.known.offset;
-  return local_offset_at(utc);
+  return zone.offset_at(utc);
+}
+
+int32_t zero_offset(int64_t) {
+  return 0;
 }
 
 // Adds a span found to share one offset to what the zone knows: joined to the known span when
@@ -111,23 +111,8 @@ void fill_day(TimeZone& zone, int64_t begin) {
 TimeZone utc_time_zone() {
   TimeZone zone;
   zone.known = ZoneSpan{INT64_MIN, INT64_MAX, 0};
+  zone.offset_at = zero_offset;
   return zone;
-}
-
-TimeZone load_system_time_zone() {
-  load_local_time_rules();
-  return TimeZone{};
-}
-
-bool time_zone_is_known(const char* tz_value, const char* zone_folder) {
-  if (tz_value == nullptr) return true;
-  if (*tz_value == ':') ++tz_value;
-  const std::string name(tz_value);
-  if (name.empty()) return true;
-  if (is_absolute_path(name)) return is_tzif_file(name) || parse_posix_rule(name).has_value();
-  const std::string base =
-      zone_folder != nullptr && *zone_folder != '\0' ? zone_folder : default_zone_folder();
-  return is_tzif_file(base + "/" + name) || parse_posix_rule(name).has_value();
 }
 
 int32_t utc_offset_lookup(TimeZone& zone, int64_t utc_seconds) {

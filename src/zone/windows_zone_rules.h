@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/posix_tz_rule.h"
+#include "zone/posix_tz_rule.h"
 
 // A date of a yearly rule as a SYSTEMTIME of TIME_ZONE_INFORMATION holds it: with year 0, the
 // `day`th (1 to 5, 5 meaning the last) `day_of_week` (0 Sunday to 6) of `month`; with a year,

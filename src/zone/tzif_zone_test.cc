@@ -1,4 +1,4 @@
-#include "platform/tzif_zone.h"
+#include "zone/tzif_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/zone_files_for_tests.h"
+#include "zone/zone_files_for_tests.h"
 
 namespace {
 

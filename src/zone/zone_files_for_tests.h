@@ -13,12 +13,12 @@
 #include <string>
 
 #include "common/ticks.h"
-#include "platform/tzif_zone.h"
+#include "zone/tzif_zone.h"
 
 #if TAGPRESS_C_LIBRARY_READS_TZ
 #include <time.h>
 
-#include "convert/time_zone_for_tests.h"
+#include "zone/time_zone_for_tests.h"
 #endif
 
 // Seconds since 1970 of a UTC date and time.

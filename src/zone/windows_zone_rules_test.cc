@@ -1,12 +1,12 @@
-#include "platform/windows_zone_rules.h"
+#include "zone/windows_zone_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "platform/tzif_zone.h"
-#include "platform/zone_files_for_tests.h"
+#include "zone/tzif_zone.h"
+#include "zone/zone_files_for_tests.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/tzif_zone.h"
+#include "zone/tzif_zone.h"
 
 // Reads the whole file at `path`; nullopt when it cannot be read.
 using ZoneFileReader = std::function<std::optional<std::string>(const std::string& path)>;

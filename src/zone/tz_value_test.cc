@@ -1,10 +1,10 @@
-#include "platform/tz_value.h"
+#include "zone/tz_value.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "platform/zone_files_for_tests.h"
+#include "zone/zone_files_for_tests.h"
 
 namespace {
 

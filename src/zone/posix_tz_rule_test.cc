@@ -1,9 +1,9 @@
-#include "platform/posix_tz_rule.h"
+#include "zone/posix_tz_rule.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/tzif_zone.h"
-#include "platform/zone_files_for_tests.h"
+#include "zone/tzif_zone.h"
+#include "zone/zone_files_for_tests.h"
 
 namespace {
 

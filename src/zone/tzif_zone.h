@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix_tz_rule.h"
+#include "zone/posix_tz_rule.h"
 
 // A zone's rules. The default value is UTC. Plain data, safe to share between threads.
 struct ZoneRules {

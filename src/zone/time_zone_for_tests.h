@@ -6,8 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "convert/time_zone.h"
+#include "convert/system_time_zone.h"
 #include "platform/system_for_tests.h"
+#include "zone/time_zone.h"
 
 // Sets TZ to `tz` (nullptr: unset) for the C library while it lives; restores TZ afterwards.
 struct ScopedTimeZone {

@@ -1,4 +1,4 @@
-#include "platform/tzif_zone.h"
+#include "zone/tzif_zone.h"
 
 #include <algorithm>
 

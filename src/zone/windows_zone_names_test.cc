@@ -1,4 +1,4 @@
-#include "platform/windows_zone_names.h"
+#include "zone/windows_zone_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/windows_zone_rules.h"
+#include "zone/windows_zone_rules.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-// Conversion between UTC and the local civil time of the zone the C library is set to (TZ, else
-// /etc/localtime), with the rules in force at the instant being converted.
+// Conversion between UTC and the local civil time of a zone, with the rules in force at the
+// instant being converted. Pure computation: the zone's offsets come from a function its maker
+// supplies (the system's zone: convert/system_time_zone.h).
 //
-// The C library answers one instant at a time (localtime_r). A zone remembers what its look-ups
-// found: a span of UTC instants known to share one offset, and the local day last converted. A
-// run of nearby times thus costs a comparison or two each; the library is asked only when a time
-// reaches a day not seen yet, a few dozen calls per day. The library's zone is process-wide:
-// after TZ changes, call load_system_time_zone again and drop older zones.
+// That function answers one instant at a time (the C library's localtime_r, say). A zone
+// remembers what its look-ups found: a span of UTC instants known to share one offset, and the
+// local day last converted. A run of nearby times thus costs a comparison or two each; the
+// function is asked only when a time reaches a day not seen yet, a few dozen calls per day.
 #pragma once
 
 #include <cstdint>
@@ -39,11 +39,14 @@ struct ZoneDay {
   ZoneChanges changes;   // not uniform: the changes around the day
 };
 
-// A zone: only look-up caches, as the C library holds the rules. Plain data: give each thread
-// its own copy.
+// A zone: only look-up caches, as `offset_at` holds the rules. Plain data: give each thread its
+// own copy.
 struct TimeZone {
   ZoneSpan known;
   ZoneDay day;
+  // The offset from UTC in seconds (local = utc + offset) at a UTC instant, asked when the caches
+  // do not know it. Null only in a zone that utc_time_zone or load_system_time_zone did not make.
+  int32_t (*offset_at)(int64_t utc_seconds) = nullptr;
 };
 
 // The instants of one local time: `later` differs from `earlier` when the local time occurs
@@ -54,21 +57,10 @@ struct LocalInstants {
   int64_t later;
 };
 
-// The UTC zone: offset 0 at every instant, without asking the C library.
+// The UTC zone: offset 0 at every instant, without asking the system.
 TimeZone utc_time_zone();
 
-// Makes the C library read TZ (tzset) and returns a zone for it: TZ unset means /etc/localtime,
-// an unknown zone means UTC, as in the C library.
-TimeZone load_system_time_zone();
-
-// Whether the TZ value `tz_value` (null: unset) names a zone the system knows: unset or empty
-// (UTC), a readable TZif file (an absolute path, or a name under `zone_folder`, the TZDIR value;
-// the system's folder of zone files when that is null or empty; a leading ':' is ignored) or a
-// well-formed
-// POSIX TZ string such as "CET-1CEST,M3.5.0,M10.5.0/3".
-bool time_zone_is_known(const char* tz_value, const char* zone_folder);
-
-// Slow path of utc_offset_at: asks the library and refills zone.known.
+// Slow path of utc_offset_at: asks zone.offset_at and refills zone.known.
 int32_t utc_offset_lookup(TimeZone& zone, int64_t utc_seconds);
 
 // Slow path of local_instants: works out the day of the local time and refills zone.day.

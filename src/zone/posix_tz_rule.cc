@@ -1,4 +1,4 @@
-#include "platform/posix_tz_rule.h"
+#include "zone/posix_tz_rule.h"
 
 #include <algorithm>
 #include <array>
