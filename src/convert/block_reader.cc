@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/utf8.h"
+
 namespace {
 
 bool is_line_end_byte(char c) {
@@ -82,30 +84,6 @@ size_t squeeze_nul_runs(char* data, size_t from, size_t size) {
     data[out++] = data[in];
   }
   return out;
-}
-
-// Appends the UTF-8 form of `code_point` at `out`; returns its length.
-size_t put_utf8(char* out, uint32_t code_point) {
-  if (code_point < 0x80) {
-    out[0] = static_cast<char>(code_point);
-    return 1;
-  }
-  if (code_point < 0x800) {
-    out[0] = static_cast<char>(0xC0 | code_point >> 6);
-    out[1] = static_cast<char>(0x80 | (code_point & 0x3F));
-    return 2;
-  }
-  if (code_point < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | code_point >> 12);
-    out[1] = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-    out[2] = static_cast<char>(0x80 | (code_point & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<char>(0xF0 | code_point >> 18);
-  out[1] = static_cast<char>(0x80 | (code_point >> 12 & 0x3F));
-  out[2] = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-  out[3] = static_cast<char>(0x80 | (code_point & 0x3F));
-  return 4;
 }
 
 constexpr uint32_t kReplacement = 0xFFFD;

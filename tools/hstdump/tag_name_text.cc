@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/utf8.h"
+
 namespace {
 
 // Windows-1252's characters for 0x80..0x9F.
@@ -11,20 +13,6 @@ constexpr char16_t kWindows1252From80[32] = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
 };
-
-// Appends the UTF-8 form of `code_point` (below U+10000) to `out`.
-void append_utf8(char16_t code_point, std::string& out) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | code_point >> 6);
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | code_point >> 12);
-    out += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -68,7 +56,9 @@ std::string utf8_from_windows_1252(std::string_view bytes) {
   out.reserve(bytes.size() * 2);
   for (const char c : bytes) {
     const auto byte = static_cast<uint8_t>(c);
-    append_utf8(byte >= 0x80 && byte < 0xA0 ? kWindows1252From80[byte - 0x80] : byte, out);
+    char utf8[4];
+    out.append(
+        utf8, put_utf8(utf8, byte >= 0x80 && byte < 0xA0 ? kWindows1252From80[byte - 0x80] : byte));
   }
   return out;
 }
