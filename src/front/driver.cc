@@ -48,7 +48,7 @@ void check_time_zone(const RunEnvironment& environment, Warnings& warnings) {
 // Why find_data_files found nothing for `argument`.
 std::string nothing_found_reason(const std::string& argument) {
   if (argument.empty()) return "the data file name is empty";
-  if (argument.find_first_of("*?") == std::string::npos) {
+  if (!is_file_pattern(argument)) {
     std::error_code error;
     (void)path_status(argument, error);
     return error ? error_text(error.value()) : "No such file or directory";
@@ -61,7 +61,7 @@ std::string nothing_found_reason(const std::string& argument) {
 // Whether `argument` names no path and, as a pattern, matches none either.
 bool names_nothing(const std::string& argument) {
   if (status_of(argument)) return false;
-  return argument.find_first_of("*?") == std::string::npos || expand_file_pattern(argument).empty();
+  return !is_file_pattern(argument) || expand_file_pattern(argument).empty();
 }
 
 // The first --help, -h or --version on the command line, wherever it stands, as GNU programs
@@ -80,7 +80,7 @@ std::string_view requested_information(int argc, char** argv) {
 
 std::vector<std::string> find_data_files(const std::string& argument) {
   if (status_of(argument)) return {argument};
-  if (argument.find_first_of("*?") == std::string::npos) return {};
+  if (!is_file_pattern(argument)) return {};
 
   std::vector<std::string> found;
   for (std::string& path : expand_file_pattern(argument)) {

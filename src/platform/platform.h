@@ -222,6 +222,10 @@ std::optional<std::string> environment_variable(const char* name);
 // byte; none when nothing matches.
 std::vector<std::string> expand_file_pattern(const std::string& pattern);
 
+// True when `argument` holds a '*' or a '?': a name that, where no path of that name exists,
+// stands for the paths expand_file_pattern finds.
+bool is_file_pattern(std::string_view argument);
+
 // --- local time
 
 // Reads the system's time-zone setting again: TZ, else the system's zone (/etc/localtime through

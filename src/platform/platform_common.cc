@@ -10,3 +10,7 @@ bool is_tzif_file(const std::string& path) {
   const SizeResult got = read_some(file.handle, magic, sizeof magic);
   return got.bytes == sizeof magic && std::memcmp(magic, "TZif", 4) == 0;
 }
+
+bool is_file_pattern(std::string_view argument) {
+  return argument.find_first_of("*?") != std::string_view::npos;
+}

@@ -9,7 +9,7 @@ NamedFiles expand_file_arguments(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
     std::error_code error;
     (void)path_status(argument, error);
-    if (!error || argument.find_first_of("*?") == std::string::npos) {
+    if (!error || !is_file_pattern(argument)) {
       named.paths.push_back(argument);
       continue;
     }
