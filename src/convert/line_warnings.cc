@@ -60,9 +60,14 @@ void warn_marked_24_hour(Warnings& w, LinePlace place, const LineTimestamp& stam
 
 namespace {
 
+// "2 (B)".
+std::string numbered_name(int tag, const TagTable& tags) {
+  return join({std::to_string(tag + 1), " (", tag_name(tags, tag), ")"});
+}
+
 std::string tag_columns(size_t column, int tag, const TagTable& tags) {
   return "columns " + std::to_string(column + 1) + "-" + std::to_string(column + 10) + " of tag " +
-         std::to_string(tag + 1) + " (" + std::string(tag_name(tags, tag)) + ")";
+         numbered_name(tag, tags);
 }
 
 // Calls `visit(k, field)` for the delimited field of each tag k from `first` on, split as
@@ -172,8 +177,7 @@ void warn_unusual_fixed_fields(Warnings& w, LinePlace place, std::string_view li
                   : "tags " + std::to_string(k + 1) + " to " + std::to_string(tags.count) + " read";
           show_warning(w, WarningKind::kShortLine, place.path, place.number,
                        "the line ends before column " + std::to_string(column + 1) +
-                           ", where tag " + std::to_string(k + 1) + " (" +
-                           std::string(tag_name(tags, k)) + ") starts; " + tags_read + " " +
+                           ", where tag " + numbered_name(k, tags) + " starts; " + tags_read + " " +
                            value_text(values[k]));
         }
         return;  // every later tag lies beyond the line too
@@ -214,15 +218,6 @@ void warn_non_numbers(Warnings& w, LinePlace place, std::string_view line, size_
               value_text(values[k]), comma ? "; for decimal commas use --decimal-comma" : ""}));
   });
 }
-
-namespace {
-
-// "2 (B)".
-std::string numbered_name(int tag, const TagTable& tags) {
-  return join({std::to_string(tag + 1), " (", tag_name(tags, tag), ")"});
-}
-
-}  // namespace
 
 void warn_empty_fields(Warnings& w, LinePlace place, std::string_view line, size_t start,
                        char separator, int first, const TagTable& tags, const ValueSyntax& syntax) {
