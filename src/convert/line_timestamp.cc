@@ -165,10 +165,13 @@ Marker read_marker(const char* line, size_t size, size_t pos, char separator, si
 
 // Where the values start after seconds that end at `time_end` and nothing else the time
 // carries: column 20 in the usual shape or padded to it, else one column past the seconds.
-inline size_t plain_values_column(const char* line, size_t size, size_t time_end, char separator) {
-  return time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator)
-             ? kValuesColumn
-             : time_end + 1;
+[[gnu::always_inline]] inline size_t plain_values_column(const char* line, size_t size,
+                                                         size_t time_end, char separator) {
+  if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
+      [[likely]] {
+    return kValuesColumn;
+  }
+  return time_end + 1;
 }
 
 // What a ',' or a marker after the seconds gives.
@@ -226,12 +229,7 @@ enum class AfterSeconds { kRead, kNoFractionDigits, kUnusual };
       (line[time_end] == ',' || may_start_marker(line, size, time_end))) [[unlikely]] {
     return AfterSeconds::kUnusual;
   }
-  if (time_end == kFractionColumn || padded_to_usual_shape(line, size, time_end, separator))
-      [[likely]] {
-    values_column = kValuesColumn;
-  } else {
-    values_column = time_end + 1;
-  }
+  values_column = plain_values_column(line, size, time_end, separator);
   return AfterSeconds::kRead;
 }
 

@@ -261,10 +261,6 @@ void blank_separated_values(const char* line, size_t size, const char* limit, si
   for (; k < count; ++k) values[k] = last;
 }
 
-}  // namespace
-
-namespace {
-
 // read_number with the decimal point `dot`.
 double read_number_with(char dot, const char* p, const char* end, const char* limit,
                         const char*& stop, bool* beyond_range = nullptr) {
