@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "convert/block_reader.h"
+#include "convert/text_reader_for_tests.h"
 
 namespace fuzz_check {
 
@@ -115,13 +116,7 @@ inline std::string check_reader_lines(std::string_view bytes, size_t read_size) 
   if (fd < 0) return "could not fill a memory file";
   BlockReader reader;
   block_reader_init(reader, handle_of_descriptor(fd), read_size);
-  Block block;
-  block_init(block, reader);
-  std::vector<ReferenceLine> read;
-  size_t at = 0;
-  Line line;
-  while (next_line(reader, block, at, line))
-    read.push_back({std::string(line.data, line.size), line.too_long});
+  const std::vector<ReadLine> read = read_every_line(reader);
   close(fd);
   const std::vector<ReferenceLine> expected = reference_lines(bytes);
   if (read.size() != expected.size()) return "the reader split another number of lines";

@@ -10,25 +10,11 @@
 
 namespace {
 
-struct ReadLine {
-  std::string text;
-  bool too_long;
-  bool operator==(const ReadLine&) const = default;
-};
-
 // All lines of `content`, read line by line through blocks filled by reads of
 // at most `read_size` bytes.
 std::vector<ReadLine> read_all(const std::string& content, size_t read_size) {
   TextReader text_reader(content, read_size);
-  BlockReader& reader = text_reader.reader;
-  Block block;
-  block_init(block, reader);
-  std::vector<ReadLine> lines;
-  size_t at = 0;
-  Line line;
-  while (next_line(reader, block, at, line))
-    lines.push_back({std::string(line.data, line.size), line.too_long});
-  return lines;
+  return read_every_line(text_reader.reader);
 }
 
 TEST(BlockReaderTest, TranslatesLineEndsWhereverReadsEnd) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "convert/block_reader.h"
 
@@ -22,3 +23,22 @@ struct TextReader {
   FILE* file;
   BlockReader reader;
 };
+
+// A line as the block reader hands it out.
+struct ReadLine {
+  std::string text;
+  bool too_long;
+  bool operator==(const ReadLine&) const = default;
+};
+
+// Every line `reader` hands out from where it stands, read through one block.
+inline std::vector<ReadLine> read_every_line(BlockReader& reader) {
+  Block block;
+  block_init(block, reader);
+  std::vector<ReadLine> lines;
+  size_t at = 0;
+  Line line;
+  while (next_line(reader, block, at, line))
+    lines.push_back({std::string(line.data, line.size), line.too_long});
+  return lines;
+}
