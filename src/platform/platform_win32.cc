@@ -475,9 +475,8 @@ ReplaceResult begin_replacement(const std::string& path, Replacement& r) {
 }
 
 SysResult write_replacement(Replacement& r, const void* data, size_t size) {
-  const SysResult written = write_all(r.file, data, size);
-  if (written.error == 0) r.written += size;
-  return written;
+  // Windows starts no write-back early: FlushFileBuffers in commit_replacement does it all.
+  return write_all(r.file, data, size);
 }
 
 ReplaceResult commit_replacement(Replacement& r) {
